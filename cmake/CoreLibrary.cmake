@@ -1,0 +1,14 @@
+# add_module_library(<name>): a static library of every .cpp in the calling
+# folder. Files ending in Win.cpp build only for Windows, files ending in
+# Native.cpp only for the native build, so a module keeps its platform seam in
+# one pair of files.
+function(add_module_library name)
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "Native\\.cpp$")
+  else()
+    list(FILTER sources EXCLUDE REGEX "Win\\.cpp$")
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
+endfunction()

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Runs every test of the project:
+#   1. the native unit tests, built with AddressSanitizer and UBSan;
+#   2. the Windows test binaries under Wine, in a throw-away 32-bit prefix;
+#   3. the end-to-end scripts in tests/e2e (installer under Wine and Xvfb).
+# Prints each suite's summary and, last, "N passed, N failed"; exits non-zero
+# on any failure. Set TEST_FILTER to a gtest filter to narrow the unit tests.
+set -uo pipefail
+cd "$(dirname "$0")"
+root=$PWD
+
+bash setup.sh >/dev/null || { echo "setup failed" >&2; exit 1; }
+
+jobs=$(nproc)
+build_tree() {  # name, extra cmake args...
+  local dir=build/$1; shift
+  cmake -S . -B "$dir" -G Ninja -Wno-dev "$@" >"build/$(basename "$dir").configure.log" 2>&1 &&
+    cmake --build "$dir" -j "$jobs" >"build/$(basename "$dir").build.log" 2>&1
+}
+mkdir -p build
+echo "building native (sanitizers)..."
+build_tree native-asan -DSANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo ||
+  { tail -n 60 build/native-asan.*.log; echo "0 passed, 1 failed"; exit 1; }
+echo "building win32..."
+build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel ||
+  { tail -n 60 build/win32.*.log; echo "0 passed, 1 failed"; exit 1; }
+
+total_passed=0
+total_failed=0
+logs=$root/build/test-logs
+rm -rf "$logs" && mkdir -p "$logs"
+
+# Runs one GoogleTest binary and folds its counts into the totals. A binary
+# that dies before its summary counts as one failure.
+run_gtest() {  # label, command...
+  local label=$1; shift
+  local log=$logs/${label//[^A-Za-z0-9_.-]/_}.log
+  "$@" ${TEST_FILTER:+--gtest_filter="$TEST_FILTER"} >"$log" 2>&1
+  local rc=$?
+  local passed failed
+  passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n1)
+  failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n1)
+  passed=${passed:-0}; failed=${failed:-0}
+  if [ "$rc" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
+  if [ "$failed" -ne 0 ]; then
+    grep -E '^\[  FAILED  \] [A-Za-z]|Failure|ERROR|Sanitizer' "$log" | head -n 40
+    echo "  (full log: $log)"
+  fi
+  printf '%-36s %5d passed, %d failed\n' "$label:" "$passed" "$failed"
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+}
+
+echo "== native unit tests (ASan+UBSan)"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for t in build/native-asan/tests/*_tests; do
+  [ -x "$t" ] && run_gtest "native $(basename "$t")" "$t"
+done
+
+# A fresh 32-bit Wine prefix; HOME goes there too because Wine links the
+# desktop and the other shell folders into $HOME.
+wine_tmp=$(mktemp -d /tmp/corvenna-wine.XXXXXX)
+cleanup() {
+  WINEPREFIX=$wine_tmp/prefix wineserver -k >/dev/null 2>&1
+  rm -rf "$wine_tmp"
+}
+trap cleanup EXIT
+export WINEARCH=win32 WINEDEBUG=-all WINEPREFIX=$wine_tmp/prefix HOME=$wine_tmp/home WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$HOME"
+echo "== Windows unit tests (Wine)"
+if wineboot -i >"$logs/wineboot.log" 2>&1; then
+  wineserver -w
+  for t in build/win32/tests/*_tests.exe; do
+    [ -f "$t" ] && run_gtest "wine $(basename "$t" .exe)" wine "$t"
+  done
+else
+  echo "wineboot failed (see $logs/wineboot.log)"
+  total_failed=$((total_failed + 1))
+fi
+cleanup
+trap - EXIT
+
+# End-to-end scripts each print their own "N passed, N failed" last line.
+if compgen -G "tests/e2e/*.sh" >/dev/null; then
+  echo "== end-to-end tests (Wine + Xvfb)"
+  for s in tests/e2e/*.sh; do
+    log=$logs/e2e-$(basename "$s" .sh).log
+    bash "$s" >"$log" 2>&1
+    rc=$?
+    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n1)
+    p=$(echo "$line" | sed -n 's/^\([0-9]*\) passed.*/\1/p'); p=${p:-0}
+    f=$(echo "$line" | sed -n 's/.* \([0-9]*\) failed.*/\1/p'); f=${f:-0}
+    if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+    [ "$f" -ne 0 ] && { grep -E 'FAIL' "$log" | head -n 20; echo "  (full log: $log)"; }
+    printf '%-36s %5d passed, %d failed\n' "e2e $(basename "$s" .sh):" "$p" "$f"
+    total_passed=$((total_passed + p))
+    total_failed=$((total_failed + f))
+  done
+fi
+
+echo "$total_passed passed, $total_failed failed"
+[ "$total_failed" -eq 0 ]
