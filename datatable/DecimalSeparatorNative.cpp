@@ -1,0 +1,8 @@
+#include "datatable/TextConvert.h"
+
+namespace vo {
+
+// Outside Windows there is no user number format to consult.
+char16_t SystemDecimalSeparator() { return u'.'; }
+
+}  // namespace vo

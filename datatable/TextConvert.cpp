@@ -1,0 +1,199 @@
+#include "datatable/TextConvert.h"
+
+#include <string>
+
+namespace vo {
+namespace {
+
+char16_t gDecimalSeparatorOverride = 0;
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+int HexDigitValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
+
+bool EqualsIgnoringAsciiCase(const std::u16string& text, const char* word) {
+  size_t n = std::char_traits<char>::length(word);
+  if (text.size() != n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char16_t c = text[i];
+    if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
+    if (c != char16_t(word[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+EDataTableError::EDataTableError(const std::u16string& message)
+    : std::runtime_error(Utf16ToUtf8(message)), fMessage(message) {}
+
+EListError::EListError(int32_t index)
+    : EDataTableError(u"List index out of bounds (" + Int32ToText(index) + u")") {}
+
+bool TryTextToInt32(const std::u16string& text, int32_t& value) {
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n && text[i] == u' ') ++i;
+  bool negative = false;
+  if (i < n && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+
+  bool hex = false;
+  if (i < n && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) {
+    hex = true;
+    i += 1;
+  } else if (i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+    hex = true;
+    i += 2;
+  }
+
+  if (hex) {
+    size_t digits = n - i;
+    if (digits == 0 || digits > 8) return false;
+    uint32_t pattern = 0;
+    for (; i < n; ++i) {
+      int d = HexDigitValue(text[i]);
+      if (d < 0) return false;
+      pattern = (pattern << 4) | uint32_t(d);
+    }
+    if (negative) pattern = 0u - pattern;
+    value = int32_t(pattern);
+    return true;
+  }
+
+  if (i == n) return false;
+  // Accumulate as a magnitude; the negative side reaches one further.
+  const uint32_t limit = negative ? 2147483648u : 2147483647u;
+  uint32_t magnitude = 0;
+  for (; i < n; ++i) {
+    if (!IsDigit(text[i])) return false;
+    uint32_t d = uint32_t(text[i] - u'0');
+    if (magnitude > (limit - d) / 10) return false;
+    magnitude = magnitude * 10 + d;
+  }
+  value = negative ? int32_t(0u - magnitude) : int32_t(magnitude);
+  return true;
+}
+
+int32_t TextToInt32(const std::u16string& text) {
+  int32_t value = 0;
+  if (!TryTextToInt32(text, value)) throw EConvertError(u"''" + text + u"'' is not a valid integer value");
+  return value;
+}
+
+std::u16string Int32ToText(int32_t value) {
+  uint32_t magnitude = value < 0 ? 0u - uint32_t(value) : uint32_t(value);
+  char16_t buffer[12];
+  size_t pos = sizeof(buffer) / sizeof(buffer[0]);
+  do {
+    buffer[--pos] = char16_t(u'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) buffer[--pos] = u'-';
+  return std::u16string(buffer + pos, buffer + sizeof(buffer) / sizeof(buffer[0]));
+}
+
+bool TryDecimalNumber(const std::u16string& text, bool& isNonZero) {
+  const char16_t separator = UserDecimalSeparator();
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n && text[i] == u' ') ++i;
+  if (i < n && (text[i] == u'+' || text[i] == u'-')) ++i;
+  size_t digits = 0;
+  bool nonZero = false;
+  for (; i < n && IsDigit(text[i]); ++i, ++digits) nonZero |= text[i] != u'0';
+  if (i < n && text[i] == separator) {
+    for (++i; i < n && IsDigit(text[i]); ++i, ++digits) nonZero |= text[i] != u'0';
+  }
+  if (digits == 0) return false;
+  if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+    ++i;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) ++i;
+    size_t exponentDigits = 0;
+    for (; i < n && IsDigit(text[i]); ++i) ++exponentDigits;
+    if (exponentDigits == 0) return false;
+  }
+  while (i < n && text[i] == u' ') ++i;
+  if (i != n) return false;
+  // The exponent cannot turn a zero mantissa into a non-zero value or back.
+  isNonZero = nonZero;
+  return true;
+}
+
+bool TextToBoolean(const std::u16string& text) {
+  bool nonZero = false;
+  if (TryDecimalNumber(text, nonZero)) return nonZero;
+  if (EqualsIgnoringAsciiCase(text, "true")) return true;
+  if (EqualsIgnoringAsciiCase(text, "false")) return false;
+  throw EConvertError(u"'" + text + u"' is not a valid boolean value");
+}
+
+char16_t UserDecimalSeparator() {
+  return gDecimalSeparatorOverride != 0 ? gDecimalSeparatorOverride : SystemDecimalSeparator();
+}
+
+void SetDecimalSeparator(char16_t separator) { gDecimalSeparatorOverride = separator; }
+
+std::u16string EscapeCellText(const std::u16string& text, bool keepLineBreaks) {
+  std::u16string result = text.substr(0, text.find(u'\0'));
+  for (char16_t& c : result) {
+    if (c == u'\t' || c == u'\n' || c == u'\r') {
+      if (!keepLineBreaks) c = u' ';
+    } else if (c < 0x20) {
+      c = u' ';
+    } else if (c == u',') {
+      c = 0x1A;
+    } else if (c == u'|') {
+      c = 0x1B;
+    }
+  }
+  return result;
+}
+
+std::u16string UnescapeCellText(const std::u16string& stored) {
+  std::u16string result = stored;
+  for (char16_t& c : result) {
+    if (c == 0x1A) {
+      c = u',';
+    } else if (c == 0x1B) {
+      c = u'|';
+    }
+  }
+  return result;
+}
+
+std::string Utf16ToUtf8(const std::u16string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out += char(cp);
+    } else if (cp < 0x800) {
+      out += char(0xC0 | (cp >> 6));
+      out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += char(0xE0 | (cp >> 12));
+      out += char(0x80 | ((cp >> 6) & 0x3F));
+      out += char(0x80 | (cp & 0x3F));
+    } else {
+      out += char(0xF0 | (cp >> 18));
+      out += char(0x80 | ((cp >> 12) & 0x3F));
+      out += char(0x80 | ((cp >> 6) & 0x3F));
+      out += char(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace vo

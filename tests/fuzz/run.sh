@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Builds and runs one libFuzzer target over the portable core.
+#
+#   tests/fuzz/run.sh <name> [seconds]      (default 60 seconds)
+#
+# Compiles tests/fuzz/<name>_fuzz.cpp and the core sources (datatable/,
+# crypt/, package/; *Win.cpp excluded) with clang, libFuzzer, ASan and UBSan
+# into build/fuzz/<name>, then runs it for the given time on the corpus
+# build/fuzz/<name>-corpus, seeded from tests/fuzz/<name>-seeds/ when present.
+# Core objects go into a per-target archive, so a target links only what it
+# uses; they are rebuilt when a source or one of its headers is newer. Crash inputs land
+# in build/fuzz/<name>-artifacts/.
+set -euo pipefail
+
+if [ $# -lt 1 ]; then
+  echo "usage: $0 <name> [seconds]" >&2
+  exit 2
+fi
+name=$1
+seconds=${2:-60}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+target_src=$root/tests/fuzz/${name}_fuzz.cpp
+[ -f "$target_src" ] || { echo "no fuzz target $target_src" >&2; exit 2; }
+
+out=$root/build/fuzz
+objdir=$out/obj
+mkdir -p "$objdir"
+
+CXX=${CXX:-clang++}
+flags=(-std=c++17 -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+       -fno-omit-frame-pointer -I"$root")
+
+# True when obj is missing or older than its source or any header it read.
+stale() {  # obj depfile
+  [ -f "$1" ] && [ -f "$2" ] || return 0
+  local dep
+  for dep in $(sed -e 's/^[^:]*://' -e 's/\\$//' "$2"); do
+    [ "$dep" -nt "$1" ] && return 0
+  done
+  return 1
+}
+
+objects=()
+skipped=()
+for src in "$root"/datatable/*.cpp "$root"/crypt/*.cpp "$root"/package/*.cpp; do
+  [ -f "$src" ] || continue
+  case $src in *Win.cpp) continue ;; esac
+  rel=${src#"$root"/}
+  obj=$objdir/${rel//\//_}.o
+  if stale "$obj" "$obj.d"; then
+    # Built under a private name and moved into place, so two targets built
+    # at once never link a half-written object.
+    if ! "$CXX" "${flags[@]}" -MMD -MF "$obj.d.$$" -c "$src" -o "$obj.$$" 2>"$obj.log"; then
+      rm -f "$obj" "$obj.$$" "$obj.d.$$"
+      skipped+=("$rel")
+      continue
+    fi
+    mv -f "$obj.d.$$" "$obj.d"
+    mv -f "$obj.$$" "$obj"
+  fi
+  objects+=("$obj")
+done
+# A module that is mid-edit elsewhere should not block an unrelated target;
+# the link below fails if this target needs what was skipped.
+for rel in "${skipped[@]+"${skipped[@]}"}"; do
+  echo "warning: $rel does not compile, left out (see $objdir/${rel//\//_}.o.log)" >&2
+done
+
+archive=$out/lib$name-core.a
+rm -f "$archive"
+ar rcs "$archive" "${objects[@]}"
+
+"$CXX" "${flags[@]}" -fsanitize=fuzzer "$target_src" "$archive" -lz -o "$out/$name"
+
+corpus=$out/$name-corpus
+artifacts=$out/$name-artifacts
+mkdir -p "$corpus" "$artifacts"
+if [ -d "$root/tests/fuzz/$name-seeds" ]; then
+  cp -n "$root/tests/fuzz/$name-seeds"/* "$corpus"/ 2>/dev/null || true
+fi
+
+exec "$out/$name" -max_total_time="$seconds" -print_final_stats=1 \
+  -artifact_prefix="$artifacts/" "$corpus"
