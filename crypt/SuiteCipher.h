@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -48,10 +49,14 @@ class TSuiteCipher {
   virtual void Encrypt(const void* in, void* out, size_t count) = 0;
   virtual void Decrypt(const void* in, void* out, size_t count) = 0;
 
+  // Text operations: block ciphers always work in 8-bit CFB here, RC4 with
+  // its key stream; each continues from where the previous call stopped.
   // Byte text: the plain bytes are the text's bytes; cipher text is Base64.
   std::string EncryptString(const std::string& plain);
   std::string DecryptString(const std::string& base64);
-  // UTF-16 text: the plain bytes are the code units, little-endian.
+  // UTF-16 text: the plain bytes are the code units, little-endian. The
+  // Base64 text is read through the ANSI code page; an odd last decoded byte
+  // is dropped.
   std::u16string EncryptString(const std::u16string& plain);
   std::u16string DecryptString(const std::u16string& base64);
 
@@ -72,17 +77,23 @@ class TSuiteCipher {
 // transform of one block; this class supplies IV handling and the modes.
 class TSuiteBlockCipher : public TSuiteCipher {
  public:
+  ~TSuiteBlockCipher() override;  // wipes IV and CV
+
   bool IsBlockCipher() const override { return true; }
   int GetBlockSize() const { return int(fBlockBytes) * 8; }  // bits
 
   TSuiteCipherMode GetCipherMode() const { return fCipherMode; }
   void SetCipherMode(TSuiteCipherMode mode) { fCipherMode = mode; }
+  // SetIV replaces IV and restarts the chain from it (CV := IV); GetIV copies
+  // out the chaining value the next operation continues from. Both need Init.
   void SetIV(const void* iv);
   void GetIV(void* iv) const;
 
   void Burn() override;
   void Reset() override;  // CV := IV
-  // Encrypt/Decrypt chain in fCipherMode.
+  // Encrypt/Decrypt chain in fCipherMode. In CBC a final partial block is
+  // XORed with the encryption of CV, so lengths are kept; in the block-wide
+  // feedback modes a partial block ends the chain.
   void Encrypt(const void* in, void* out, size_t count) override;
   void Decrypt(const void* in, void* out, size_t count) override;
 
@@ -102,7 +113,6 @@ class TSuiteBlockCipher : public TSuiteCipher {
 
  protected:
   explicit TSuiteBlockCipher(size_t blockBytes) : fBlockBytes(blockBytes) {}
-  ~TSuiteBlockCipher() override;
 
   // Implemented by each algorithm class.
   virtual void BuildKeySchedule(const uint8_t* key, uint32_t sizeBits) = 0;
@@ -148,6 +158,27 @@ class TSuiteHash {
   bool IsInitialized() const { return fInitialized; }
 
  protected:
+  void RequireInitialized() const;  // "Hash not initialized"
+
+  // Block buffering shared by the hash classes: appends count bytes to
+  // block (blockBytes long, fill bytes already used) and calls
+  // compress(block) for every block that becomes full.
+  template <class Compress>
+  static void FeedBlocks(const uint8_t* data, size_t count, uint8_t* block, size_t blockBytes,
+                         size_t& fill, Compress&& compress) {
+    while (count > 0) {
+      size_t take = blockBytes - fill < count ? blockBytes - fill : count;
+      std::memcpy(block + fill, data, take);
+      fill += take;
+      data += take;
+      count -= take;
+      if (fill == blockBytes) {
+        compress(block);
+        fill = 0;
+      }
+    }
+  }
+
   bool fInitialized = false;
 };
 
@@ -161,8 +192,10 @@ std::unique_ptr<TSuiteCipher> CreateCipherByIndex(uint8_t index);
 std::unique_ptr<TSuiteHash> CreateHashByIndex(uint8_t index);
 
 // Base64 as the string operations use it: groups of four, decoding past
-// padding, 1 to 3 trailing bytes ignored. Decode returns the bytes written
-// (out needs count/4*3 bytes); Encode returns 4*ceil(count/3) (its out size).
+// padding, 1 to 3 trailing bytes ignored; a byte outside the alphabet (or
+// "=" in a group's first two places) counts as 0. Decode returns the bytes
+// written (out needs count/4*3 bytes). Encode writes standard Base64 without
+// line breaks and returns 4*ceil(count/3); with out null it only returns that.
 size_t DecodeBase64Bytes(const uint8_t* in, size_t count, uint8_t* out);
 size_t EncodeBase64Bytes(const uint8_t* in, size_t count, uint8_t* out);
 

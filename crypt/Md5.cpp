@@ -1,0 +1,90 @@
+// MD5 as RFC 1321 describes it: four rounds of sixteen steps; the additive
+// constants are floor(abs(sin(i + 1)) * 2^32).
+
+#include "crypt/Md5.h"
+
+#include "crypt/Bytes.h"
+
+namespace vo {
+
+namespace {
+
+constexpr uint32_t kSine[64] = {
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
+};
+
+// Left-rotation amounts, four per round.
+constexpr unsigned kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+
+}  // namespace
+
+TMD5::~TMD5() { Burn(); }
+
+void TMD5::Init() {
+  Burn();
+  fState = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+  fInitialized = true;
+}
+
+void TMD5::Burn() {
+  SecureZero(fState.data(), sizeof fState);
+  SecureZero(fBlock.data(), fBlock.size());
+  fBitCount = 0;
+  fFill = 0;
+  fInitialized = false;
+}
+
+void TMD5::Update(const void* buffer, size_t count) {
+  RequireInitialized();
+  fBitCount += uint64_t(count) * 8;
+  FeedBlocks(static_cast<const uint8_t*>(buffer), count, fBlock.data(), fBlock.size(), fFill,
+             [this](const uint8_t* block) { Compress(block); });
+}
+
+void TMD5::Final(void* digest) {
+  RequireInitialized();
+  // 0x80, zeros up to 56 mod 64, then the bit count little-endian.
+  uint8_t tail[72] = {0x80};
+  const size_t padLength = (fFill < 56 ? 56 : 120) - fFill;
+  StoreLE64(tail + padLength, fBitCount);
+  Update(tail, padLength + 8);
+  uint8_t* out = static_cast<uint8_t*>(digest);
+  for (int i = 0; i < 4; ++i) StoreLE32(out + 4 * i, fState[i]);
+  Burn();
+}
+
+void TMD5::Compress(const uint8_t* block) {
+  uint32_t x[16];
+  for (int i = 0; i < 16; ++i) x[i] = LoadLE32(block + 4 * i);
+  uint32_t a = fState[0], b = fState[1], c = fState[2], d = fState[3];
+  for (int i = 0; i < 64; ++i) {
+    const int round = i / 16;
+    uint32_t f;
+    int k;
+    switch (round) {
+      case 0: f = (b & c) | (~b & d); k = i; break;
+      case 1: f = (b & d) | (c & ~d); k = (5 * i + 1) % 16; break;
+      case 2: f = b ^ c ^ d; k = (3 * i + 5) % 16; break;
+      default: f = c ^ (b | ~d); k = (7 * i) % 16; break;
+    }
+    const uint32_t rotated = Rotl32(a + f + x[k] + kSine[i], kShift[round][i % 4]);
+    a = d;
+    d = c;
+    c = b;
+    b = b + rotated;
+  }
+  fState[0] += a;
+  fState[1] += b;
+  fState[2] += c;
+  fState[3] += d;
+  SecureZero(x, sizeof x);
+}
+
+}  // namespace vo
