@@ -1,0 +1,226 @@
+#include "package/PackageExtractor.h"
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "package/MemberInflater.h"
+#include "package/PackageError.h"
+#include "package/PackageReader.h"
+
+namespace vo {
+namespace {
+
+char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c; }
+
+// Replaces every occurrence of token, compared ignoring ASCII letter case.
+std::u16string ReplaceIgnoringCase(const std::u16string& text, const std::u16string& token, const std::u16string& with) {
+  std::u16string result;
+  size_t i = 0;
+  while (i < text.size()) {
+    bool match = text.size() - i >= token.size();
+    for (size_t k = 0; match && k < token.size(); ++k) match = AsciiLower(text[i + k]) == AsciiLower(token[k]);
+    if (match) {
+      result += with;
+      i += token.size();
+    } else {
+      result += text[i++];
+    }
+  }
+  return result;
+}
+
+// Nearest integer, halves to the even neighbour (12.5 gives 12, 37.5 gives 38).
+int32_t RoundHalfToEven(double value) {
+  double whole = std::floor(value);
+  double fraction = value - whole;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
+  return static_cast<int32_t>(whole);
+}
+
+std::unique_ptr<uint8_t[]> Allocate(int32_t size, const std::string& context, const char* what) {
+  try {
+    return std::unique_ptr<uint8_t[]>(new uint8_t[size > 0 ? size_t(size) : 1]);
+  } catch (const std::bad_alloc&) {
+    throw EPackageError(PackageErrorKind::OutOfMemory,
+                        context + "cannot allocate " + std::to_string(size) + " bytes for its " + what);
+  }
+}
+
+// Walks one package: owns the package file, the file table and the member in
+// hand. Declaration order makes the table go before the package file.
+class Extraction {
+ public:
+  Extraction(const std::u16string& packageFile, const std::u16string& passPhrase, const std::u16string& installDir,
+             const ExtractProgressCallback& progress, PackageFileSystem& fileSystem)
+      : fPackageFile(packageFile),
+        fPassPhrase(passPhrase),
+        fInstallDir(installDir),
+        fProgress(progress),
+        fFileSystem(fileSystem) {}
+
+  void Run() {
+    if (!fFileSystem.FolderExists(fInstallDir)) fFileSystem.CreateFolders(fInstallDir);
+    fInput = fFileSystem.OpenForReading(fPackageFile);
+    fFileSize = fInput->Size();
+    std::optional<std::string> tableText = ReadTableText(*fInput, fPackageFile);
+    if (!tableText) return;
+    PackageFileTable table(*tableText, fPassPhrase, fPackageFile);
+    tableText.reset();
+
+    // Every row's unpacked size is read before any file is touched, so a
+    // table that is bad anywhere in this column writes nothing.
+    const int32_t rows = table.RowCount();
+    int32_t total = 0;
+    for (int32_t row = 0; row < rows; ++row) {
+      int32_t size = table.UnpackedSize(row);
+      if (size > std::numeric_limits<int32_t>::max() - total) {
+        throw EPackageError(PackageErrorKind::Table, "bad file table in package " + Quoted(fPackageFile) +
+                                                         ": the unpacked sizes up to row " + std::to_string(row + 1) +
+                                                         " add up to more than 2147483647 bytes");
+      }
+      total += size;
+    }
+
+    int32_t done = 0;
+    for (int32_t row = 0; row < rows; ++row) {
+      const std::u16string targetFolder = table.TargetFolder(row);
+      const bool useInstallDir = table.UseInstallDir(row);
+      const bool systemFolderRow = !useInstallDir && !targetFolder.empty() && targetFolder[0] == u'$';
+      const std::u16string folder = ResolveTargetFolder(targetFolder, useInstallDir, fInstallDir,
+                                                        [this] { return fFileSystem.SystemFolder(); });
+      if (!fFileSystem.FolderExists(folder)) fFileSystem.CreateFolders(folder);
+
+      const std::u16string fileName = table.FileName(row);
+      if (systemFolderRow && fFileSystem.FileExists(folder + fileName)) {
+        Skip(table.PackedSize(row));
+        done += table.UnpackedSize(row);
+        continue;
+      }
+      const int32_t unpacked = table.UnpackedSize(row);
+      WriteMember(table, row, folder + TargetFileName(fileName), unpacked);
+      done += unpacked;
+      if (fProgress) {
+        double share = total > 0 ? double(done) / double(total) : double(row + 1) / double(rows);
+        fProgress(RoundHalfToEven(share * 100.0));
+      }
+    }
+  }
+
+ private:
+  std::string MemberContext(int32_t row, const std::u16string& path) const {
+    return "package " + Quoted(fPackageFile) + ", member " + std::to_string(row + 1) + " (" + Quoted(path) + "): ";
+  }
+
+  // A skipped member costs one forward seek. A position past the end is not
+  // sought: the next member's read reports it.
+  void Skip(int32_t packed) {
+    fPosition += packed;
+    if (fPosition <= fFileSize) fInput->Seek(fPosition);
+  }
+
+  void WriteMember(PackageFileTable& table, int32_t row, const std::u16string& path, int32_t unpacked) {
+    const std::string context = MemberContext(row, path);
+    std::unique_ptr<PackageOutputFile> target;
+    try {
+      target = fFileSystem.CreateForWriting(path);
+    } catch (const EPackageError& e) {
+      throw EPackageError(e.Kind(), context + e.what());
+    }
+
+    const int32_t packed = table.PackedSize(row);
+    if (packed > fFileSize - fPosition) {
+      throw EPackageError(PackageErrorKind::Read, context + "its " + std::to_string(packed) + " packed bytes at offset " +
+                                                      std::to_string(fPosition) + " run past the end of the package (" +
+                                                      std::to_string(fFileSize) + " bytes)");
+    }
+    if (unpacked > MaxInflatedSize(packed)) {
+      throw EPackageError(PackageErrorKind::Decompress, context + std::to_string(packed) +
+                                                            " packed bytes cannot inflate to the " +
+                                                            std::to_string(unpacked) + " bytes its row gives");
+    }
+
+    std::unique_ptr<uint8_t[]> packedCopy = Allocate(packed, context, "packed bytes");
+    if (fInput->Read(packedCopy.get(), size_t(packed)) != size_t(packed)) {
+      throw EPackageError(PackageErrorKind::Read, context + "the package ended inside its packed bytes");
+    }
+    fPosition += packed;
+    if (packed == 0 && unpacked == 0) return;  // nothing stored, an empty file
+
+    std::unique_ptr<uint8_t[]> buffer = Allocate(unpacked, context, "unpacked bytes");
+    InflateResult result = InflateMember(packedCopy.get(), size_t(packed), buffer.get(), size_t(unpacked));
+    packedCopy.reset();
+    ThrowIfFailed(result, context, unpacked);
+    if (unpacked > 0) target->Write(buffer.get(), size_t(unpacked));
+  }
+
+  static void ThrowIfFailed(const InflateResult& result, const std::string& context, int32_t unpacked) {
+    const std::string detail = result.detail.empty() ? "" : " (" + result.detail + ")";
+    switch (result.outcome) {
+      case InflateOutcome::Complete: return;
+      case InflateOutcome::EndedEarly:
+        throw EPackageError(PackageErrorKind::Read, context + "its stream ends after " + std::to_string(result.produced) +
+                                                        " of its " + std::to_string(unpacked) + " bytes");
+      case InflateOutcome::InputExhausted:
+        throw EPackageError(PackageErrorKind::Read,
+                            context + "its packed bytes end before its stream does (" + std::to_string(result.produced) +
+                                " of " + std::to_string(unpacked) + " bytes inflated)");
+      case InflateOutcome::TooLong:
+        throw EPackageError(PackageErrorKind::Decompress,
+                            context + "its stream holds more than the " + std::to_string(unpacked) + " bytes its row gives");
+      case InflateOutcome::NeedsDictionary:
+        throw EPackageError(PackageErrorKind::Decompress, context + "its stream asks for a preset dictionary");
+      case InflateOutcome::DataError:
+        throw EPackageError(PackageErrorKind::Decompress, context + "its data is not a valid zlib stream" + detail);
+      case InflateOutcome::OutOfMemory:
+        throw EPackageError(PackageErrorKind::OutOfMemory, context + "zlib could not allocate its state");
+    }
+  }
+
+  const std::u16string& fPackageFile;
+  const std::u16string& fPassPhrase;
+  const std::u16string& fInstallDir;
+  const ExtractProgressCallback& fProgress;
+  PackageFileSystem& fFileSystem;
+  std::unique_ptr<PackageInputFile> fInput;
+  int64_t fFileSize = 0;
+  int64_t fPosition = 0;
+};
+
+}  // namespace
+
+std::u16string ResolveTargetFolder(const std::u16string& targetFolder, bool useInstallDir,
+                                   const std::u16string& installDir,
+                                   const std::function<std::u16string()>& systemFolder) {
+  if (useInstallDir) return installDir;
+  if (!targetFolder.empty() && targetFolder[0] == u'$') {
+    // "System" is looked for in this letter case only; a "$SYSTEM$" row
+    // therefore takes the "$Third$" branch and keeps its text.
+    if (targetFolder.find(u"System") != std::u16string::npos) {
+      return ReplaceIgnoringCase(targetFolder, u"$System$", systemFolder());
+    }
+    return ReplaceIgnoringCase(targetFolder, u"$Third$", systemFolder());
+  }
+  return installDir + targetFolder;
+}
+
+std::u16string TargetFileName(const std::u16string& fileName) {
+  size_t cut = fileName.find_last_of(u"\\/:");
+  return cut == std::u16string::npos ? fileName : fileName.substr(cut + 1);
+}
+
+void ExtractPackage(const std::u16string& packageFile, const std::u16string& passPhrase,
+                    const std::u16string& installDir, const ExtractProgressCallback& progress,
+                    PackageFileSystem& fileSystem) {
+  Extraction(packageFile, passPhrase, installDir, progress, fileSystem).Run();
+}
+
+void ExtractPackage(const std::u16string& packageFile, const std::u16string& passPhrase,
+                    const std::u16string& installDir, const ExtractProgressCallback& progress) {
+  std::unique_ptr<PackageFileSystem> fileSystem = CreatePlatformFileSystem();
+  ExtractPackage(packageFile, passPhrase, installDir, progress, *fileSystem);
+}
+
+}  // namespace vo

@@ -1,0 +1,72 @@
+#pragma once
+// The file-system seam of the package code. The extractor and the package
+// writer touch files only through these interfaces, so the same logic runs on
+// the Win32 file API (PackageFileSystemWin.cpp: CreateFileW without sharing,
+// CREATE_ALWAYS for targets) and natively on POSIX calls
+// (PackageFileSystemNative.cpp), where the tests and the fuzzer run it under
+// the sanitizers.
+//
+// Paths are UTF-16 in the Windows form: folders end in a backslash and a
+// file's path is its folder followed directly by its name. The native side
+// reads every backslash as "/".
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vo {
+
+// A file open for reading with one read position.
+class PackageInputFile {
+ public:
+  virtual ~PackageInputFile() = default;
+  virtual int64_t Size() = 0;
+  // Moves the read position to offset (0..Size()).
+  virtual void Seek(int64_t offset) = 0;
+  // Reads up to count bytes at the read position and advances it; fewer
+  // bytes only at the end of the file. Raises a read error on a failure.
+  virtual size_t Read(void* buffer, size_t count) = 0;
+};
+
+// A file open for writing; closed (and its handle released) on destruction.
+class PackageOutputFile {
+ public:
+  virtual ~PackageOutputFile() = default;
+  // Writes all count bytes in one call; raises a write error when the file
+  // does not take them all (a full disk, for instance).
+  virtual void Write(const void* data, size_t count) = 0;
+};
+
+class PackageFileSystem {
+ public:
+  virtual ~PackageFileSystem() = default;
+
+  virtual bool FolderExists(const std::u16string& path) = 0;
+  // True for a file, false for a folder or nothing.
+  virtual bool FileExists(const std::u16string& path) = 0;
+  // Creates the folder and its missing parents. Best effort: a failure shows
+  // later, when a file in it cannot be created.
+  virtual void CreateFolders(const std::u16string& path) = 0;
+  // Opens an existing file for reading without sharing; raises an open error.
+  virtual std::unique_ptr<PackageInputFile> OpenForReading(const std::u16string& path) = 0;
+  // Creates or truncates a file for reading and writing without sharing;
+  // raises a create error.
+  virtual std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string& path) = 0;
+  // The system folder with its trailing separator, for "$System$" and
+  // "$Third$" targets; empty when unknown.
+  virtual std::u16string SystemFolder() = 0;
+
+  // Used by the package tool for its write-then-rename output.
+  // Replaces `to` with `from`; raises a write error.
+  virtual void MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;
+  // Deletes a file; false when it could not.
+  virtual bool RemoveFile(const std::u16string& path) = 0;
+};
+
+// The file system of the running platform. systemFolder is what "$System$"
+// stands for; when empty, Windows asks GetSystemDirectoryW and the native
+// build leaves the tokens without a folder.
+std::unique_ptr<PackageFileSystem> CreatePlatformFileSystem(const std::u16string& systemFolder = {});
+
+}  // namespace vo

@@ -1,0 +1,225 @@
+#include "package/PackageWriter.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include <zlib.h>
+
+#include "crypt/AnsiCodePage.h"
+#include "crypt/VoCrypUtils.h"
+#include "datatable/TextConvert.h"
+#include "package/PackageError.h"
+
+namespace vo {
+namespace {
+
+constexpr int64_t kFormatLimit = std::numeric_limits<int32_t>::max();
+
+std::u16string Decimal(int64_t value) {
+  std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+bool HasControl(const std::u16string& text) {
+  for (char16_t c : text) {
+    if (c < 0x20 || c == 0x7F) return true;
+  }
+  return false;
+}
+
+void CheckRelativeFolder(const std::u16string& folder, const std::u16string& whole) {
+  if (folder.empty()) return;
+  auto fail = [&](const std::string& why) {
+    throw std::invalid_argument("target folder " + Quoted(whole) + " " + why);
+  };
+  if (folder.back() != u'\\') fail("must end in \"\\\"");
+  size_t start = 0;
+  while (start < folder.size()) {
+    size_t end = folder.find(u'\\', start);
+    std::u16string part = folder.substr(start, end - start);
+    if (part.empty()) fail("has an empty folder name (a leading or doubled \"\\\")");
+    if (part == u"." || part == u"..") fail("may not use \".\" or \"..\"");
+    if (part.find_first_of(u"/:<>\"|?*") != std::u16string::npos) fail("holds a character Windows refuses in folder names");
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
+std::string CompressMember(const void* data, size_t size, int level) {
+  if (level < 0 || level > 9) throw std::invalid_argument("compression level " + std::to_string(level) + " is not 0 to 9");
+  uLongf capacity = compressBound(static_cast<uLong>(size));
+  std::string packed(capacity, '\0');
+  int rc = compress2(reinterpret_cast<Bytef*>(packed.data()), &capacity, static_cast<const Bytef*>(data),
+                     static_cast<uLong>(size), level);
+  if (rc == Z_MEM_ERROR) throw std::bad_alloc();
+  if (rc != Z_OK) throw std::runtime_error("zlib failed to compress " + std::to_string(size) + " bytes (error " + std::to_string(rc) + ")");
+  packed.resize(capacity);
+  return packed;
+}
+
+std::vector<std::u16string> FileTableRowCells(const std::u16string& targetFolder, const std::u16string& fileName,
+                                              int32_t packedSize, int32_t unpackedSize, bool useInstallDir) {
+  std::vector<std::u16string> cells{targetFolder, fileName, Decimal(packedSize), Decimal(unpackedSize)};
+  if (useInstallDir) cells.push_back(u"-1");
+  return cells;
+}
+
+std::u16string FormatFileTable(const std::vector<std::vector<std::u16string>>& rows) {
+  std::u16string text = u"#StpFiles," + Decimal(int64_t(rows.size())) + u"#";
+  for (size_t r = 0; r < rows.size(); ++r) {
+    if (r > 0) text += u'|';
+    const std::vector<std::u16string>& cells = rows[r];
+    for (size_t c = 0; c < cells.size(); ++c) {
+      const std::u16string& cell = cells[c];
+      std::string where = "row " + std::to_string(r + 1) + ", column " + std::to_string(c) + " " + Quoted(cell);
+      if (HasControl(cell)) throw std::invalid_argument("file table " + where + " holds a control character");
+      if (c != 1 && cell.find_first_of(u",|") != std::u16string::npos) {
+        throw std::invalid_argument("file table " + where + " holds \",\" or \"|\", which only column 1 can carry");
+      }
+      if (c > 0) text += u',';
+      text += c == 1 ? EscapeCellText(cell, false) : cell;
+    }
+  }
+  return text;
+}
+
+namespace {
+
+std::string EnvelopeBytes(const std::u16string& envelope) {
+  std::string bytes;
+  bytes.reserve(envelope.size());
+  for (char16_t c : envelope) {
+    if (c < 0x20 || c > 0x7E) throw std::runtime_error("the sealed file table holds a character outside printable ASCII");
+    bytes += static_cast<char>(c);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::string SealFileTable(const std::u16string& tableText, const std::u16string& passPhrase, int cipherIndex,
+                          int hashIndex) {
+  return EnvelopeBytes(SealEnvelope(tableText, passPhrase, cipherIndex, hashIndex));
+}
+
+std::string SealFileTable(const std::u16string& tableText, const std::u16string& passPhrase, int cipherIndex,
+                          int hashIndex, const std::function<uint32_t()>& random) {
+  return EnvelopeBytes(SealEnvelope(tableText, passPhrase, cipherIndex, hashIndex, random));
+}
+
+std::string PackageTail(const std::string& sealedTable, TailLayout layout, uint8_t finalByte) {
+  // Bytes after the length field, and where the probes sit among them.
+  size_t count = 3;
+  switch (layout) {
+    case TailLayout::A: count = 3; break;
+    case TailLayout::B: count = 22; break;
+    case TailLayout::C: count = 10; break;
+    case TailLayout::D: count = 29; break;
+  }
+  std::string tail(count, '\0');
+  // A and C: 0x0A directly after the length field (E-3, E-10); A and B:
+  // 0x14 at E-2. B and D keep 0 at E-3 and E-10, C and D at E-2.
+  if (layout == TailLayout::A || layout == TailLayout::C) tail[0] = 0x0A;
+  if (layout == TailLayout::A || layout == TailLayout::B) tail[count - 2] = 0x14;
+  tail[count - 1] = static_cast<char>(finalByte);
+
+  const uint32_t length = static_cast<uint32_t>(sealedTable.size());
+  std::string bytes = sealedTable;
+  for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((length >> shift) & 0xFF);
+  return bytes + tail;
+}
+
+void CheckMemberFileName(const std::u16string& fileName) {
+  auto fail = [&](const std::string& why) { throw std::invalid_argument("file name " + Quoted(fileName) + " " + why); };
+  if (fileName.empty()) fail("is empty");
+  if (fileName.find_first_of(u"\\/:") != std::u16string::npos) fail("has a folder part");
+  if (HasControl(fileName)) fail("holds a control character");
+  if (fileName.find_first_of(u"<>\"|?*") != std::u16string::npos) fail("holds a character Windows refuses in file names");
+  if (fileName == u"." || fileName == u"..") fail("names a folder");
+}
+
+void CheckTargetFolder(const std::u16string& targetFolder) {
+  if (HasControl(targetFolder)) throw std::invalid_argument("target folder " + Quoted(targetFolder) + " holds a control character");
+  if (targetFolder.find_first_of(u",|") != std::u16string::npos) {
+    throw std::invalid_argument("target folder " + Quoted(targetFolder) + " holds \",\" or \"|\"");
+  }
+  if (!targetFolder.empty() && targetFolder[0] == u'$') {
+    // The extractor picks the token by looking for "System" in this letter
+    // case, so a "$Third$" folder must not hold it and the rest of either
+    // folder must not hold another token.
+    std::u16string rest;
+    if (targetFolder.compare(0, 8, u"$System$") == 0) {
+      rest = targetFolder.substr(8);
+    } else if (targetFolder.compare(0, 7, u"$Third$") == 0) {
+      rest = targetFolder.substr(7);
+      if (rest.find(u"System") != std::u16string::npos) {
+        throw std::invalid_argument("target folder " + Quoted(targetFolder) + " may not name \"System\" after \"$Third$\"");
+      }
+    } else {
+      throw std::invalid_argument("target folder " + Quoted(targetFolder) +
+                                  " begins with \"$\" but with neither \"$System$\" nor \"$Third$\"");
+    }
+    if (rest.find(u'$') != std::u16string::npos) {
+      throw std::invalid_argument("target folder " + Quoted(targetFolder) + " holds \"$\" after its token");
+    }
+    CheckRelativeFolder(rest, targetFolder);
+    return;
+  }
+  CheckRelativeFolder(targetFolder, targetFolder);
+}
+
+void CheckWriterOptions(const PackageWriterOptions& options) {
+  if (options.cipherIndex < 0 || options.cipherIndex > 8) {
+    throw std::invalid_argument("cipher index " + std::to_string(options.cipherIndex) + " is not 0 to 8");
+  }
+  if (options.hashIndex < 0 || options.hashIndex > 4) {
+    throw std::invalid_argument("hash index " + std::to_string(options.hashIndex) + " is not 0 to 4");
+  }
+  if (options.level < 0 || options.level > 9) {
+    throw std::invalid_argument("compression level " + std::to_string(options.level) + " is not 0 to 9");
+  }
+}
+
+PackageWriter::PackageWriter(PackageOutputFile& output, const PackageWriterOptions& options)
+    : fOutput(output), fOptions(options) {
+  CheckWriterOptions(options);
+}
+
+void PackageWriter::Put(const std::string& bytes) {
+  fOutput.Write(bytes.data(), bytes.size());
+  fWritten += static_cast<int64_t>(bytes.size());
+}
+
+void PackageWriter::AddMember(const std::u16string& targetFolder, const std::u16string& fileName, bool useInstallDir,
+                              const void* data, size_t size) {
+  if (fFinished) throw std::logic_error("the package is already finished");
+  CheckTargetFolder(targetFolder);
+  CheckMemberFileName(fileName);
+  if (uint64_t(size) > uint64_t(kFormatLimit)) {
+    throw std::length_error("file " + Quoted(fileName) + " has " + std::to_string(size) +
+                            " bytes; a member holds at most 2147483647");
+  }
+  if (fUnpackedTotal + int64_t(size) > kFormatLimit) {
+    throw std::length_error("with file " + Quoted(fileName) + " the members add up to more than 2147483647 bytes");
+  }
+  std::string packed = CompressMember(data, size, fOptions.level);
+  if (fWritten + int64_t(packed.size()) > kFormatLimit) {
+    throw std::length_error("with file " + Quoted(fileName) + " the package grows past 2147483647 bytes");
+  }
+  Put(packed);
+  fUnpackedTotal += int64_t(size);
+  fRows.push_back(FileTableRowCells(targetFolder, fileName, int32_t(packed.size()), int32_t(size), useInstallDir));
+}
+
+void PackageWriter::Finish() {
+  if (fFinished) throw std::logic_error("the package is already finished");
+  std::string tail = PackageTail(SealFileTable(FormatFileTable(fRows), u"", fOptions.cipherIndex, fOptions.hashIndex));
+  if (fWritten + int64_t(tail.size()) > kFormatLimit) {
+    throw std::length_error("with its file table the package grows past 2147483647 bytes");
+  }
+  Put(tail);
+  fFinished = true;
+}
+
+}  // namespace vo

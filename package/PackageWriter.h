@@ -1,0 +1,108 @@
+#pragma once
+// Writing setup packages: what the package tool builds and what the tests
+// make their fixtures with. A package is written in layout A: the members as
+// zlib streams in row order, the file table in its text form sealed as an
+// envelope (one byte per character), its length (signed 32-bit little-endian)
+// and the bytes 0A 14 02.
+//
+// The pieces are public so that tests can assemble packages that are wrong
+// on purpose (other tails, damaged members, malformed rows).
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "package/PackageFileSystem.h"
+
+namespace vo {
+
+constexpr int kDefaultCipherIndex = 5;  // Rijndael
+constexpr int kDefaultHashIndex = 3;    // SHA-256
+constexpr int kDefaultLevel = 9;
+
+// One zlib-format stream (RFC 1950) of data at compression level 0..9.
+std::string CompressMember(const void* data, size_t size, int level = kDefaultLevel);
+inline std::string CompressMember(const std::string& data, int level = kDefaultLevel) {
+  return CompressMember(data.data(), data.size(), level);
+}
+
+// The cells of one table row: target folder, file name, packed size,
+// unpacked size, and "-1" as a fifth cell when useInstallDir.
+std::vector<std::u16string> FileTableRowCells(const std::u16string& targetFolder, const std::u16string& fileName,
+                                              int32_t packedSize, int32_t unpackedSize, bool useInstallDir = false);
+
+// The table's text form: a header "#StpFiles,<rows>#" (so that a table of no
+// rows has a text, and a first cell beginning with "#" stays a cell), then
+// the rows separated by "|" and their cells by ",". Column 1 stores "," and
+// "|" as U+001A and U+001B. Raises std::invalid_argument for a cell the form
+// cannot carry: control characters anywhere, "," or "|" outside column 1.
+std::u16string FormatFileTable(const std::vector<std::vector<std::u16string>>& rows);
+
+// The table text sealed as an envelope with the pass phrase, as the bytes
+// that go into the package (the envelope is printable ASCII).
+std::string SealFileTable(const std::u16string& tableText, const std::u16string& passPhrase = u"",
+                          int cipherIndex = kDefaultCipherIndex, int hashIndex = kDefaultHashIndex);
+// The same with the salt and vector drawn from a given source (reproducible
+// fixtures).
+std::string SealFileTable(const std::u16string& tableText, const std::u16string& passPhrase, int cipherIndex,
+                          int hashIndex, const std::function<uint32_t()>& random);
+
+// The four tails a reader accepts; the writer uses A.
+enum class TailLayout { A, B, C, D };
+
+// The sealed table, its length field and a tail of the layout, whose last
+// byte is finalByte and whose other bytes are zero apart from the probes.
+std::string PackageTail(const std::string& sealedTable, TailLayout layout = TailLayout::A, uint8_t finalByte = 0x02);
+
+// Checks for names the package tool accepts; both raise std::invalid_argument
+// with a message that says what is wrong.
+// A file name: not empty, no folder part ("\", "/", ":"), none of the
+// characters Windows refuses in names, not "." or "..".
+void CheckMemberFileName(const std::u16string& fileName);
+// A target folder as the table stores it: empty, a relative folder ending in
+// "\" (no drive, no leading "\", no "." or ".." parts), or a "$System$" or
+// "$Third$" token optionally followed by such a folder. No "," or "|".
+void CheckTargetFolder(const std::u16string& targetFolder);
+
+struct PackageWriterOptions {
+  int cipherIndex = kDefaultCipherIndex;
+  int hashIndex = kDefaultHashIndex;
+  int level = kDefaultLevel;
+};
+
+// Raises std::invalid_argument for a cipher, hash or level out of range.
+void CheckWriterOptions(const PackageWriterOptions& options);
+
+// Streams a package into an output file, one member at a time.
+class PackageWriter {
+ public:
+  // Raises std::invalid_argument for a cipher, hash or level out of range.
+  explicit PackageWriter(PackageOutputFile& output, const PackageWriterOptions& options = {});
+  PackageWriter(const PackageWriter&) = delete;
+  PackageWriter& operator=(const PackageWriter&) = delete;
+
+  // Compresses and writes one member. Raises std::invalid_argument for names
+  // the checks above refuse, std::length_error when the member or the
+  // package would pass the format's 2^31 - 1 byte limits.
+  void AddMember(const std::u16string& targetFolder, const std::u16string& fileName, bool useInstallDir,
+                 const void* data, size_t size);
+  // Writes the sealed table and the tail; afterwards the package is complete.
+  void Finish();
+
+  int32_t MemberCount() const { return static_cast<int32_t>(fRows.size()); }
+  int64_t BytesWritten() const { return fWritten; }
+
+ private:
+  void Put(const std::string& bytes);
+
+  PackageOutputFile& fOutput;
+  PackageWriterOptions fOptions;
+  std::vector<std::vector<std::u16string>> fRows;
+  int64_t fWritten = 0;
+  int64_t fUnpackedTotal = 0;
+  bool fFinished = false;
+};
+
+}  // namespace vo

@@ -1,0 +1,224 @@
+#pragma once
+// Fixtures for the package tests: a scratch folder, packages made by the
+// package writer (whole, or assembled from its pieces when a test needs a
+// wrong one), and a file system that watches what the extractor opens.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "package/PackageError.h"
+#include "package/PackageExtractor.h"
+#include "package/PackageFileSystem.h"
+#include "package/PackageWriter.h"
+
+namespace vo::test {
+
+namespace fs = std::filesystem;
+
+// One member of a fixture package.
+struct Member {
+  std::u16string folder;  // TargetFolder as stored
+  std::u16string name;    // FileName as stored (before escaping)
+  std::string content;
+  bool useInstallDir = false;
+};
+
+// The text a test gives for a path, in the form the package code takes.
+inline std::u16string Api(const fs::path& path) { return path.u16string(); }
+
+// A folder below the system's temporary folder, removed with its contents.
+class Sandbox {
+ public:
+  Sandbox() {
+    std::random_device seed;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      fs::path candidate = fs::temp_directory_path() / ("vo-package-test-" + std::to_string(seed()));
+      std::error_code ec;
+      if (fs::create_directory(candidate, ec)) {
+        fRoot = candidate;
+        return;
+      }
+    }
+    throw std::runtime_error("cannot create a scratch folder");
+  }
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+  ~Sandbox() {
+    std::error_code ec;
+    fs::remove_all(fRoot, ec);
+  }
+
+  const fs::path& Root() const { return fRoot; }
+  fs::path Path(const std::string& relative) const { return fRoot / fs::u8path(relative); }
+  // A folder for the API: the path with a trailing backslash.
+  std::u16string Folder(const std::string& relative) const { return Api(Path(relative)) + u"\\"; }
+
+ private:
+  fs::path fRoot;
+};
+
+inline void WriteBytes(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), std::streamsize(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write fixture " + path.string());
+}
+
+// The file's bytes, or nullopt when there is no file.
+inline std::optional<std::string> ReadBytes(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+// A reproducible random source for sealing.
+inline std::function<uint32_t()> FixedRandom(uint32_t seed = 20261210) {
+  auto engine = std::make_shared<std::mt19937>(seed);
+  return [engine] { return static_cast<uint32_t>((*engine)()); };
+}
+
+// Sealed table text for a raw table text (tests that need malformed rows).
+inline std::string Sealed(const std::u16string& tableText, const std::u16string& passPhrase = u"") {
+  return SealFileTable(tableText, passPhrase, kDefaultCipherIndex, kDefaultHashIndex, FixedRandom());
+}
+
+// The pieces of a package, so that a test can damage one before assembly.
+struct PackageParts {
+  std::vector<std::string> streams;                  // one zlib stream per member
+  std::vector<std::vector<std::u16string>> rows;     // the table's cells
+  std::string Members() const {
+    std::string all;
+    for (const std::string& s : streams) all += s;
+    return all;
+  }
+  std::string Assemble(TailLayout layout = TailLayout::A, uint8_t finalByte = 0x02) const {
+    return Members() + PackageTail(Sealed(FormatFileTable(rows)), layout, finalByte);
+  }
+};
+
+inline PackageParts MakeParts(const std::vector<Member>& members) {
+  PackageParts parts;
+  for (const Member& m : members) {
+    parts.streams.push_back(CompressMember(m.content));
+    parts.rows.push_back(FileTableRowCells(m.folder, m.name, int32_t(parts.streams.back().size()),
+                                           int32_t(m.content.size()), m.useInstallDir));
+  }
+  return parts;
+}
+
+// An output file that collects its bytes in memory.
+class MemoryOutput final : public PackageOutputFile {
+ public:
+  explicit MemoryOutput(std::string& bytes) : fBytes(bytes) {}
+  void Write(const void* data, size_t count) override { fBytes.append(static_cast<const char*>(data), count); }
+
+ private:
+  std::string& fBytes;
+};
+
+// A whole package as the package tool writes it (PackageWriter).
+inline std::string WritePackage(const std::vector<Member>& members, const PackageWriterOptions& options = {}) {
+  std::string bytes;
+  MemoryOutput output(bytes);
+  PackageWriter writer(output, options);
+  for (const Member& m : members) writer.AddMember(m.folder, m.name, m.useInstallDir, m.content.data(), m.content.size());
+  writer.Finish();
+  return bytes;
+}
+
+// Wraps the platform's file system and records what the extractor does:
+// files open right now, every seek of the package, every target created.
+class WatchingFileSystem final : public PackageFileSystem {
+ public:
+  explicit WatchingFileSystem(std::u16string systemFolder) : fReal(CreatePlatformFileSystem(std::move(systemFolder))) {}
+
+  int openFiles = 0;
+  std::vector<int64_t> seeks;
+  std::vector<std::u16string> created;
+
+  bool FolderExists(const std::u16string& path) override { return fReal->FolderExists(path); }
+  bool FileExists(const std::u16string& path) override { return fReal->FileExists(path); }
+  void CreateFolders(const std::u16string& path) override { fReal->CreateFolders(path); }
+  std::u16string SystemFolder() override { return fReal->SystemFolder(); }
+  void MoveReplacing(const std::u16string& from, const std::u16string& to) override { fReal->MoveReplacing(from, to); }
+  bool RemoveFile(const std::u16string& path) override { return fReal->RemoveFile(path); }
+
+  std::unique_ptr<PackageInputFile> OpenForReading(const std::u16string& path) override {
+    return std::make_unique<Input>(fReal->OpenForReading(path), *this);
+  }
+  std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string& path) override {
+    auto file = std::make_unique<Output>(fReal->CreateForWriting(path), *this);
+    created.push_back(path);
+    return file;
+  }
+
+ private:
+  class Input final : public PackageInputFile {
+   public:
+    Input(std::unique_ptr<PackageInputFile> real, WatchingFileSystem& owner) : fReal(std::move(real)), fOwner(owner) {
+      ++fOwner.openFiles;
+    }
+    ~Input() override { --fOwner.openFiles; }
+    int64_t Size() override { return fReal->Size(); }
+    void Seek(int64_t offset) override {
+      fOwner.seeks.push_back(offset);
+      fReal->Seek(offset);
+    }
+    size_t Read(void* buffer, size_t count) override { return fReal->Read(buffer, count); }
+
+   private:
+    std::unique_ptr<PackageInputFile> fReal;
+    WatchingFileSystem& fOwner;
+  };
+  class Output final : public PackageOutputFile {
+   public:
+    Output(std::unique_ptr<PackageOutputFile> real, WatchingFileSystem& owner) : fReal(std::move(real)), fOwner(owner) {
+      ++fOwner.openFiles;
+    }
+    ~Output() override { --fOwner.openFiles; }
+    void Write(const void* data, size_t count) override { fReal->Write(data, count); }
+
+   private:
+    std::unique_ptr<PackageOutputFile> fReal;
+    WatchingFileSystem& fOwner;
+  };
+
+  std::unique_ptr<PackageFileSystem> fReal;
+};
+
+// What an extraction ended with: no error, or the kind and text of one.
+struct Outcome {
+  std::optional<PackageErrorKind> error;
+  std::string message;
+};
+
+inline Outcome Extract(PackageFileSystem& fileSystem, const std::u16string& package, const std::u16string& installDir,
+                       const ExtractProgressCallback& progress = {}, const std::u16string& passPhrase = u"") {
+  Outcome outcome;
+  try {
+    ExtractPackage(package, passPhrase, installDir, progress, fileSystem);
+  } catch (const EPackageError& e) {
+    outcome.error = e.Kind();
+    outcome.message = e.what();
+  }
+  return outcome;
+}
+
+inline std::string KindName(const std::optional<PackageErrorKind>& kind) {
+  return kind ? PackageErrorKindName(*kind) : "none";
+}
+
+}  // namespace vo::test

@@ -1,0 +1,315 @@
+#include "tools/stpack/Commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "crypt/SuiteCipher.h"
+#include "datatable/TextConvert.h"
+#include "package/PackageError.h"
+#include "package/PackageExtractor.h"
+#include "package/PackageFileSystem.h"
+#include "package/PackageManifest.h"
+#include "package/PackageReader.h"
+#include "tools/stpack/Console.h"
+#include "tools/stpack/ProgressBar.h"
+#include "tools/stpack/Utf8.h"
+
+namespace vo::stpack {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string U8(const std::u16string& text) { return Utf16ToUtf8(text); }
+
+std::string Pad(std::string text, size_t width, bool right) {
+  if (text.size() >= width) return text;
+  std::string padding(width - text.size(), ' ');
+  return right ? padding + text : text + padding;
+}
+
+// A source file, read whole (members are held whole in memory anyway).
+std::string ReadWholeFile(PackageFileSystem& files, const std::u16string& path) {
+  std::unique_ptr<PackageInputFile> input = files.OpenForReading(path);
+  const int64_t size = input->Size();
+  if (size > std::numeric_limits<int32_t>::max()) {
+    throw ToolError("source file " + Quoted(path) + " has " + std::to_string(size) +
+                    " bytes; a member holds at most 2147483647");
+  }
+  std::string data(static_cast<size_t>(size), '\0');
+  if (input->Read(data.data(), data.size()) != data.size()) {
+    throw ToolError("source file " + Quoted(path) + " changed while it was read");
+  }
+  return data;
+}
+
+// The package's members, or a clear error for a file without a table.
+std::vector<PackageEntry> ReadEntries(PackageFileSystem& files, const std::u16string& package) {
+  std::optional<std::vector<PackageEntry>> entries = ReadPackageEntries(files, package, u"");
+  if (!entries) {
+    throw ToolError(Quoted(package) + " is not a setup package: its last bytes do not point to a file table");
+  }
+  return *entries;
+}
+
+bool EndsWithSeparator(const std::u16string& path) {
+  return !path.empty() && (path.back() == u'\\' || path.back() == u'/');
+}
+
+struct SourceItem {
+  ManifestEntry entry;
+  std::u16string path;  // the file to read
+  std::string place;    // "manifest.txt:3" or the path below the tree
+};
+
+std::vector<SourceItem> ItemsFromManifest(PackageFileSystem& files, const std::u16string& manifest) {
+  const std::string bytes = ReadWholeFile(files, manifest);
+  size_t badByte = 0;
+  std::optional<std::u16string> text = Utf8ToUtf16(bytes, &badByte);
+  if (!text) {
+    throw ToolError(U8(manifest) + ": byte " + std::to_string(badByte) + " is not UTF-8 (save the manifest as UTF-8)");
+  }
+  std::vector<SourceItem> items;
+  const fs::path base = fs::path(manifest).parent_path();
+  for (ManifestEntry& entry : ParseManifest(*text, manifest)) {
+    std::u16string source = entry.sourceFile;
+#ifndef _WIN32
+    std::replace(source.begin(), source.end(), u'\\', u'/');
+#endif
+    SourceItem item;
+    item.path = (base / fs::path(source)).u16string();
+    item.place = U8(manifest) + ":" + std::to_string(entry.line);
+    item.entry = std::move(entry);
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+std::vector<SourceItem> ItemsFromTree(const std::u16string& root, const std::u16string& output) {
+  std::vector<fs::path> found;
+  std::error_code ec;
+  const fs::path outputPath = fs::weakly_canonical(fs::path(output), ec);
+  const fs::path partialPath = fs::weakly_canonical(fs::path(output + u".partial"), ec);
+  for (fs::recursive_directory_iterator it(fs::path(root), ec), end; !ec && it != end; it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    fs::path canonical = fs::weakly_canonical(it->path(), ec);
+    if (canonical == outputPath || canonical == partialPath) continue;  // never pack our own output
+    found.push_back(it->path());
+  }
+  if (ec) throw ToolError("cannot list folder " + Quoted(root) + ": " + ec.message());
+  std::sort(found.begin(), found.end());
+
+  std::vector<SourceItem> items;
+  for (const fs::path& path : found) {
+    const fs::path relative = path.lexically_relative(fs::path(root));
+    std::vector<std::u16string> parts;
+    for (const fs::path& part : relative) parts.push_back(part.u16string());
+    SourceItem item;
+    item.place = U8(relative.generic_u16string());
+    try {
+      item.entry = EntryFromTreePath(parts);
+    } catch (const std::invalid_argument& e) {
+      throw ToolError(U8(root) + ": " + item.place + ": " + e.what());
+    }
+    item.path = path.u16string();
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+std::u16string LowerAscii(std::u16string text) {
+  for (char16_t& c : text) {
+    if (c >= u'A' && c <= u'Z') c = char16_t(c + 32);
+  }
+  return text;
+}
+
+// Every source exists and no two members install to the same path; checked
+// before the output is created.
+void CheckItems(PackageFileSystem& files, const std::vector<SourceItem>& items) {
+  std::map<std::u16string, std::string> targets;
+  for (const SourceItem& item : items) {
+    if (!files.FileExists(item.path)) {
+      throw ToolError(item.place + ": source file " + Quoted(item.path) + " does not exist or is not a file");
+    }
+    std::u16string target = (item.entry.useInstallDir ? std::u16string() : item.entry.targetFolder) + item.entry.fileName;
+    auto [it, added] = targets.emplace(LowerAscii(target), item.place);
+    if (!added) throw ToolError(item.place + ": " + Quoted(target) + " is installed twice (also by " + it->second + ")");
+  }
+}
+
+std::string CipherName(int index) {
+  try {
+    return CreateCipherByIndex(uint8_t(index))->GetAlgorithm();
+  } catch (const std::exception&) {
+    return "?";
+  }
+}
+
+std::string HashName(int index) {
+  try {
+    return CreateHashByIndex(uint8_t(index))->GetAlgorithm();
+  } catch (const std::exception&) {
+    return "?";
+  }
+}
+
+// Reads the folders a file system is asked to create and the files it
+// writes, but writes nothing: what `verify` runs the extractor on.
+class VerifyingFileSystem final : public PackageFileSystem {
+ public:
+  explicit VerifyingFileSystem(PackageFileSystem& real) : fReal(real) {}
+  int64_t bytesChecked = 0;
+  int membersChecked = 0;
+
+  bool FolderExists(const std::u16string&) override { return true; }
+  bool FileExists(const std::u16string&) override { return false; }  // so that no member is skipped
+  void CreateFolders(const std::u16string&) override {}
+  std::unique_ptr<PackageInputFile> OpenForReading(const std::u16string& path) override {
+    return fReal.OpenForReading(path);
+  }
+  std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string&) override {
+    ++membersChecked;
+    return std::make_unique<Sink>(*this);
+  }
+  std::u16string SystemFolder() override { return u"$System$\\"; }
+  void MoveReplacing(const std::u16string&, const std::u16string&) override {}
+  bool RemoveFile(const std::u16string&) override { return false; }
+
+ private:
+  class Sink final : public PackageOutputFile {
+   public:
+    explicit Sink(VerifyingFileSystem& owner) : fOwner(owner) {}
+    void Write(const void*, size_t count) override { fOwner.bytesChecked += int64_t(count); }
+
+   private:
+    VerifyingFileSystem& fOwner;
+  };
+
+  PackageFileSystem& fReal;
+};
+
+}  // namespace
+
+void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options) {
+  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
+  std::error_code ec;
+  const bool fromTree = fs::is_directory(fs::path(source), ec);
+  if (!fromTree && !files->FileExists(source)) throw ToolError(Quoted(source) + " is neither a manifest file nor a folder");
+  std::vector<SourceItem> items = fromTree ? ItemsFromTree(source, output) : ItemsFromManifest(*files, source);
+  CheckItems(*files, items);
+  CheckWriterOptions(options);  // before any file is created
+
+  uint64_t totalBytes = 0;
+  for (const SourceItem& item : items) totalBytes += fs::file_size(fs::path(item.path), ec);
+
+  const std::u16string partial = output + u".partial";
+  int64_t written = 0;
+  uint64_t doneBytes = 0;
+  try {
+    {
+      ProgressBar bar;
+      std::unique_ptr<PackageOutputFile> out = files->CreateForWriting(partial);
+      PackageWriter writer(*out, options);
+      for (const SourceItem& item : items) {
+        bar.Update(totalBytes ? int(doneBytes * 100 / totalBytes) : 0, U8(item.entry.targetFolder + item.entry.fileName));
+        std::string data;
+        try {
+          data = ReadWholeFile(*files, item.path);
+        } catch (const std::runtime_error& e) {
+          throw ToolError(item.place + ": " + e.what());
+        }
+        try {
+          writer.AddMember(item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir, data.data(), data.size());
+        } catch (const std::invalid_argument& e) {
+          throw ToolError(item.place + ": " + e.what());
+        } catch (const std::length_error& e) {
+          throw ToolError(item.place + ": " + e.what());
+        }
+        doneBytes += data.size();
+      }
+      writer.Finish();
+      bar.Update(100, "");
+      written = writer.BytesWritten();
+    }
+    files->MoveReplacing(partial, output);
+  } catch (...) {
+    files->RemoveFile(partial);
+    throw;
+  }
+  PrintOut(U8(output) + ": " + std::to_string(items.size()) + " member" + (items.size() == 1 ? "" : "s") + ", " +
+           std::to_string(doneBytes) + " bytes packed into " + std::to_string(written) + " (cipher " +
+           std::to_string(options.cipherIndex) + " " + CipherName(options.cipherIndex) + ", hash " +
+           std::to_string(options.hashIndex) + " " + HashName(options.hashIndex) + ", level " +
+           std::to_string(options.level) + ")\n");
+}
+
+void ListPackage(const std::u16string& package) {
+  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
+  std::string sealedBy;
+  {
+    std::unique_ptr<PackageInputFile> input = files->OpenForReading(package);
+    std::optional<std::string> text = ReadTableText(*input, package);
+    if (text && text->size() >= 10) {
+      const int cipher = uint8_t((*text)[3]) - uint8_t((*text)[8]);
+      const int hash = uint8_t((*text)[4]) - uint8_t((*text)[9]);
+      sealedBy = ", table sealed with cipher " + std::to_string(cipher) + " " + CipherName(cipher) + " and hash " +
+                 std::to_string(hash) + " " + HashName(hash);
+    }
+  }
+  std::vector<PackageEntry> entries = ReadEntries(*files, package);
+  int64_t packed = 0;
+  int64_t unpacked = 0;
+  for (const PackageEntry& e : entries) packed += e.packedSize, unpacked += e.unpackedSize;
+
+  std::string out = U8(package) + ": " + std::to_string(entries.size()) + " member" + (entries.size() == 1 ? "" : "s") +
+                    ", " + std::to_string(packed) + " bytes packed, " + std::to_string(unpacked) + " unpacked" +
+                    sealedBy + "\n";
+  out += Pad("#", 5, true) + Pad("Offset", 12, true) + Pad("Packed", 12, true) + Pad("Unpacked", 12, true) + "  " +
+         Pad("Flags", 15, false) + Pad("Target folder", 20, false) + "File name\n";
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const PackageEntry& e = entries[i];
+    std::string flags = e.useInstallDir ? "UseInstallDir" : e.systemFolderRow ? "keep-existing" : "";
+    std::string folder = e.targetFolder.empty() ? "(install folder)" : U8(e.targetFolder);
+    out += Pad(std::to_string(i + 1), 5, true) + Pad(std::to_string(e.offset), 12, true) +
+           Pad(std::to_string(e.packedSize), 12, true) + Pad(std::to_string(e.unpackedSize), 12, true) + "  " +
+           Pad(flags, 15, false) + Pad(folder, 20, false) + U8(e.fileName) + "\n";
+  }
+  PrintOut(out);
+}
+
+void ExtractPackageTo(const std::u16string& package, const std::u16string& folder,
+                      const std::optional<std::u16string>& systemFolder) {
+  std::u16string installDir = folder;
+  if (!EndsWithSeparator(installDir)) installDir += u'\\';
+  std::u16string system = systemFolder ? *systemFolder : installDir + u"System\\";
+  if (!EndsWithSeparator(system)) system += u'\\';
+
+  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem(system);
+  std::vector<PackageEntry> entries = ReadEntries(*files, package);
+  {
+    ProgressBar bar;
+    ExtractPackage(package, u"", installDir, [&](int32_t percent) { bar.Update(percent); }, *files);
+  }
+  PrintOut(U8(package) + ": " + std::to_string(entries.size()) + " member" + (entries.size() == 1 ? "" : "s") +
+           " extracted to " + U8(installDir) + " (system folder " + U8(system) + ")\n");
+}
+
+void VerifyPackage(const std::u16string& package) {
+  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
+  std::vector<PackageEntry> entries = ReadEntries(*files, package);
+  VerifyingFileSystem verifier(*files);
+  {
+    ProgressBar bar;
+    ExtractPackage(package, u"", u"", [&](int32_t percent) { bar.Update(percent); }, verifier);
+  }
+  PrintOut(U8(package) + ": OK, " + std::to_string(verifier.membersChecked) + " member" +
+           (verifier.membersChecked == 1 ? "" : "s") + " inflated and checked, " +
+           std::to_string(verifier.bytesChecked) + " bytes\n");
+}
+
+}  // namespace vo::stpack

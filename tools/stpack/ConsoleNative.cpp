@@ -1,0 +1,34 @@
+// Linux console glue: UTF-8 arguments in, UTF-8 text out.
+
+#include <cstdio>
+
+#include <unistd.h>
+
+#include "tools/stpack/Console.h"
+#include "tools/stpack/Utf8.h"
+
+namespace vo::stpack {
+
+void PrintOut(const std::string& utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stdout); }
+
+void PrintErr(const std::string& utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+  std::fflush(stderr);
+}
+
+bool ErrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+}  // namespace vo::stpack
+
+int main(int argc, char** argv) {
+  std::vector<std::u16string> arguments;
+  for (int i = 1; i < argc; ++i) {
+    std::optional<std::u16string> argument = vo::stpack::Utf8ToUtf16(argv[i]);
+    if (!argument) {
+      vo::stpack::PrintErr("stpack: argument " + std::to_string(i) + " is not UTF-8 text\n");
+      return 2;
+    }
+    arguments.push_back(*argument);
+  }
+  return vo::stpack::Run(arguments);
+}

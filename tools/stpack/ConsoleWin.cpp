@@ -1,0 +1,42 @@
+// Windows console glue: wmain's UTF-16 arguments in; WriteConsoleW on a
+// console, UTF-8 bytes when the output is redirected to a file or pipe.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <io.h>
+
+#include "tools/stpack/Console.h"
+#include "tools/stpack/Utf8.h"
+
+namespace vo::stpack {
+namespace {
+
+void Print(DWORD which, FILE* stream, const std::string& utf8) {
+  HANDLE handle = ::GetStdHandle(which);
+  DWORD mode = 0;
+  if (handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode)) {
+    std::fflush(stream);
+    std::u16string text = Utf8ToUtf16(utf8).value_or(u"?");
+    DWORD written = 0;
+    ::WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return;
+  }
+  std::fwrite(utf8.data(), 1, utf8.size(), stream);
+  std::fflush(stream);
+}
+
+}  // namespace
+
+void PrintOut(const std::string& utf8) { Print(STD_OUTPUT_HANDLE, stdout, utf8); }
+void PrintErr(const std::string& utf8) { Print(STD_ERROR_HANDLE, stderr, utf8); }
+
+bool ErrIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
+
+}  // namespace vo::stpack
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::u16string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+  return vo::stpack::Run(arguments);
+}

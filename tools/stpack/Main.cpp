@@ -1,0 +1,157 @@
+// stpack: makes and inspects setup packages.
+//
+//   stpack build SOURCE -o OUT.stp [--cipher N] [--hash N] [--level N]
+//   stpack list PACKAGE
+//   stpack extract PACKAGE FOLDER [--system-dir FOLDER]
+//   stpack verify PACKAGE
+//
+// Exit codes: 0 done, 1 the work failed (the message names the file and the
+// place), 2 the command line is wrong.
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "datatable/TextConvert.h"
+#include "package/PackageError.h"
+#include "package/PackageManifest.h"
+#include "tools/stpack/Commands.h"
+#include "tools/stpack/Console.h"
+
+namespace vo::stpack {
+namespace {
+
+const char kUsage[] =
+    "usage:\n"
+    "  stpack build SOURCE -o OUT.stp [--cipher N] [--hash N] [--level N]\n"
+    "      SOURCE is a manifest file (see tools/README.md) or a folder tree.\n"
+    "      --cipher 0-8 (default 5, Rijndael), --hash 0-4 (default 3, SHA-256),\n"
+    "      --level 0-9 (default 9).\n"
+    "  stpack list PACKAGE\n"
+    "  stpack extract PACKAGE FOLDER [--system-dir FOLDER]\n"
+    "      \"$System$\" and \"$Third$\" members go to --system-dir, by default\n"
+    "      FOLDER/System.\n"
+    "  stpack verify PACKAGE\n";
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct CommandLine {
+  std::u16string command;
+  std::vector<std::u16string> positional;
+  std::map<std::u16string, std::u16string> options;  // "--level" -> "9"
+};
+
+CommandLine Parse(const std::vector<std::u16string>& arguments, const std::vector<std::u16string>& known) {
+  CommandLine line;
+  line.command = arguments.empty() ? u"" : arguments[0];
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::u16string& argument = arguments[i];
+    if (argument.size() > 1 && argument[0] == u'-') {
+      std::u16string name = argument;
+      std::optional<std::u16string> value;
+      size_t equals = argument.find(u'=');
+      if (equals != std::u16string::npos) {
+        name = argument.substr(0, equals);
+        value = argument.substr(equals + 1);
+      }
+      if (std::find(known.begin(), known.end(), name) == known.end()) {
+        throw UsageError("unknown option " + Quoted(name) + " for " + Quoted(line.command));
+      }
+      if (!value) {
+        if (i + 1 >= arguments.size()) throw UsageError("option " + Quoted(name) + " needs a value");
+        value = arguments[++i];
+      }
+      line.options[name == u"-o" ? u"--output" : name] = *value;
+    } else {
+      line.positional.push_back(argument);
+    }
+  }
+  return line;
+}
+
+int Number(const CommandLine& line, const std::u16string& option, int fallback, int low, int high) {
+  auto it = line.options.find(option);
+  if (it == line.options.end()) return fallback;
+  const std::u16string& text = it->second;
+  int value = 0;
+  bool ok = !text.empty() && text.size() <= 2;
+  for (char16_t c : text) {
+    ok = ok && c >= u'0' && c <= u'9';
+    value = value * 10 + (c - u'0');
+  }
+  if (!ok || value < low || value > high) {
+    throw UsageError("option " + Utf16ToUtf8(option) + " takes a number from " + std::to_string(low) + " to " +
+                     std::to_string(high) + ", not " + Quoted(text));
+  }
+  return value;
+}
+
+void ExpectPositional(const CommandLine& line, size_t count) {
+  if (line.positional.size() != count) {
+    throw UsageError(Quoted(line.command) + " takes " + std::to_string(count) + " argument" + (count == 1 ? "" : "s") +
+                     ", not " + std::to_string(line.positional.size()));
+  }
+}
+
+void Dispatch(const std::vector<std::u16string>& arguments) {
+  const std::u16string command = arguments.empty() ? u"" : arguments[0];
+  if (command == u"build") {
+    CommandLine line = Parse(arguments, {u"-o", u"--output", u"--cipher", u"--hash", u"--level"});
+    ExpectPositional(line, 1);
+    auto output = line.options.find(u"--output");
+    if (output == line.options.end() || output->second.empty()) throw UsageError("build needs -o OUT.stp");
+    PackageWriterOptions options;
+    options.cipherIndex = Number(line, u"--cipher", kDefaultCipherIndex, 0, 8);
+    options.hashIndex = Number(line, u"--hash", kDefaultHashIndex, 0, 4);
+    options.level = Number(line, u"--level", kDefaultLevel, 0, 9);
+    BuildPackage(line.positional[0], output->second, options);
+  } else if (command == u"list" || command == u"verify") {
+    CommandLine line = Parse(arguments, {});
+    ExpectPositional(line, 1);
+    if (command == u"list") {
+      ListPackage(line.positional[0]);
+    } else {
+      VerifyPackage(line.positional[0]);
+    }
+  } else if (command == u"extract") {
+    CommandLine line = Parse(arguments, {u"--system-dir"});
+    ExpectPositional(line, 2);
+    std::optional<std::u16string> systemDir;
+    if (auto it = line.options.find(u"--system-dir"); it != line.options.end()) systemDir = it->second;
+    ExtractPackageTo(line.positional[0], line.positional[1], systemDir);
+  } else if (command.empty()) {
+    throw UsageError("no command given");
+  } else {
+    throw UsageError("unknown command " + Quoted(command));
+  }
+}
+
+}  // namespace
+
+int Run(const std::vector<std::u16string>& arguments) {
+  if (!arguments.empty() && (arguments[0] == u"-h" || arguments[0] == u"--help" || arguments[0] == u"help")) {
+    PrintOut(kUsage);
+    return 0;
+  }
+  try {
+    Dispatch(arguments);
+    return 0;
+  } catch (const UsageError& e) {
+    PrintErr(std::string("stpack: ") + e.what() + "\n" + kUsage);
+    return 2;
+  } catch (const EPackageError& e) {
+    PrintErr(std::string("stpack: ") + PackageErrorKindName(e.Kind()) + " error: " + e.what() + "\n");
+  } catch (const std::bad_alloc&) {
+    PrintErr("stpack: out of memory\n");
+  } catch (const std::exception& e) {
+    PrintErr(std::string("stpack: ") + e.what() + "\n");
+  }
+  return 1;
+}
+
+}  // namespace vo::stpack
