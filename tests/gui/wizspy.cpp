@@ -1,0 +1,206 @@
+// Looks at the wizard from outside, for the GUI tests under Wine.
+//
+//   wizspy dump <out> [timeout-ms]     waits for the wizard window (class TForm1)
+//                                      and writes it and every child control
+//   wizspy msgbox <out> [timeout-ms]   waits for a message box (class #32770)
+//                                      and writes it and its children
+//   wizspy product <class> <title>     shows a window of that class and title
+//                                      until it is closed (a running product)
+//   wizspy find <class> <title> [ms]   waits until FindWindowW finds that window
+//   wizspy                             writes "launched.txt" beside itself (the
+//                                      product the wizard starts at Finish)
+//
+// Output is UTF-8, one line per window, fields separated by "|", the text
+// last with \n, \r and \\ escaped:
+//   form|x|y|w|h|clientW|clientH|title                       (screen coordinates)
+//   ctl|name|class|ownVisible|shown|enabled|x|y|w|h|screenX|screenY|value|focus|parent|text
+// x and y are relative to the parent's client area, screenX and screenY are
+// the top left corner on the screen; value is a check box's
+// state or the progress bar's position, "-" otherwise. Exit code 0 when the
+// window was found, 1 when not.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "wizard/ControlIds.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                     nullptr);
+  std::string out(static_cast<size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], length, nullptr, nullptr);
+  return out;
+}
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\\') out += "\\\\";
+    else out += c;
+  }
+  return out;
+}
+
+std::wstring TextOf(HWND window) {
+  // WM_GETTEXT crosses the process boundary; GetWindowText would not ask an
+  // edit control of another process for its text.
+  DWORD_PTR length = 0;
+  ::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length);
+  std::vector<wchar_t> buffer(length + 1);
+  DWORD_PTR copied = 0;
+  ::SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
+                        2000, &copied);
+  return std::wstring(buffer.data(), copied);
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = L"";
+  ::GetClassNameW(window, name, 64);
+  return name;
+}
+
+std::string NameOf(HWND window, bool wizard) {
+  const int id = ::GetDlgCtrlID(window);
+  if (wizard) {
+    if (const char* name = vo::WizardControlName(id)) return name;
+  }
+  return std::to_string(id);
+}
+
+struct Dump {
+  FILE* out;
+  bool wizard;
+  HWND top;
+  HWND focus;
+};
+
+BOOL CALLBACK DumpChild(HWND window, LPARAM param) {
+  auto* dump = reinterpret_cast<Dump*>(param);
+  HWND parent = ::GetParent(window);
+  RECT screen, r;
+  ::GetWindowRect(window, &screen);
+  r = screen;
+  ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  const std::wstring cls = ClassOf(window);
+  std::string value = "-";
+  const LONG style = ::GetWindowLongW(window, GWL_STYLE);
+  if (lstrcmpiW(cls.c_str(), L"Button") == 0) {
+    const LONG type = style & BS_TYPEMASK;
+    if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX) {
+      DWORD_PTR state = 0;
+      ::SendMessageTimeoutW(window, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
+      value = std::to_string(state);
+    }
+  } else if (lstrcmpiW(cls.c_str(), PROGRESS_CLASSW) == 0) {
+    DWORD_PTR position = 0;
+    ::SendMessageTimeoutW(window, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position);
+    value = std::to_string(position);
+  } else if (lstrcmpiW(cls.c_str(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) {
+    value = ::SendMessageW(window, STM_GETICON, 0, 0) ? "icon" : "noicon";
+  }
+  std::fprintf(dump->out, "ctl|%s|%s|%d|%d|%d|%ld|%ld|%ld|%ld|%ld|%ld|%s|%d|%s|%s\n",
+               NameOf(window, dump->wizard).c_str(), Utf8(cls).c_str(), (style & WS_VISIBLE) ? 1 : 0,
+               ::IsWindowVisible(window) ? 1 : 0, ::IsWindowEnabled(window) ? 1 : 0, r.left, r.top,
+               r.right - r.left, r.bottom - r.top, screen.left, screen.top, value.c_str(),
+               window == dump->focus ? 1 : 0, parent == dump->top ? "form" : NameOf(parent, dump->wizard).c_str(),
+               Escape(Utf8(TextOf(window))).c_str());
+  return TRUE;
+}
+
+HWND WaitForWindow(const wchar_t* className, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    HWND found = nullptr;
+    for (HWND w = ::FindWindowW(className, nullptr); w; w = ::FindWindowExW(nullptr, w, className, nullptr)) {
+      if (::IsWindowVisible(w)) {
+        found = w;
+        break;
+      }
+    }
+    if (found) return found;
+    if (::GetTickCount() - start >= timeoutMs) return nullptr;
+    ::Sleep(100);
+  }
+}
+
+int DumpWindow(const wchar_t* className, const wchar_t* outPath, DWORD timeoutMs, bool wizard) {
+  HWND top = WaitForWindow(className, timeoutMs);
+  if (!top) return 1;
+  FILE* out = _wfopen(outPath, L"wb");
+  if (!out) return 2;
+  GUITHREADINFO thread = {};
+  thread.cbSize = sizeof(thread);
+  ::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &thread);
+  RECT r, client;
+  ::GetWindowRect(top, &r);
+  ::GetClientRect(top, &client);
+  std::fprintf(out, "%s|%ld|%ld|%ld|%ld|%ld|%ld|%s\n", wizard ? "form" : "box", r.left, r.top, r.right - r.left,
+               r.bottom - r.top, client.right, client.bottom, Escape(Utf8(TextOf(top))).c_str());
+  Dump dump{out, wizard, top, thread.hwndFocus};
+  ::EnumChildWindows(top, DumpChild, reinterpret_cast<LPARAM>(&dump));
+  std::fclose(out);
+  return 0;
+}
+
+LRESULT CALLBACK ProductProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) ::PostQuitMessage(0);
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+int RunProduct(const wchar_t* className, const wchar_t* title) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = ProductProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = className;
+  ::RegisterClassW(&wc);
+  HWND window = ::CreateWindowW(className, title, WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+  if (!window) return 1;
+  ::ShowWindow(window, SW_SHOWMINNOACTIVE);
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+  return 0;
+}
+
+int FindExactWindow(const wchar_t* className, const wchar_t* title, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 100) {
+    if (::FindWindowW(className, title)) return 0;
+    ::Sleep(100);
+  }
+  return 1;
+}
+
+int MarkLaunched() {
+  wchar_t path[MAX_PATH];
+  DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring marker(path, length);
+  marker = marker.substr(0, marker.find_last_of(L'\\') + 1) + L"launched.txt";
+  FILE* out = _wfopen(marker.c_str(), L"wb");
+  if (!out) return 1;
+  std::fputs("launched\n", out);
+  std::fclose(out);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 1) return MarkLaunched();
+  const std::wstring mode = argv[1];
+  const DWORD timeout = argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 10000;
+  if (mode == L"dump" && argc > 2) return DumpWindow(L"TForm1", argv[2], timeout, true);
+  if (mode == L"msgbox" && argc > 2) return DumpWindow(L"#32770", argv[2], timeout, false);
+  if (mode == L"product" && argc > 3) return RunProduct(argv[2], argv[3]);
+  if (mode == L"find" && argc > 3) return FindExactWindow(argv[2], argv[3], argc > 4 ? _wtoi(argv[4]) : 10000);
+  std::fputs("usage: wizspy dump|msgbox <out> [ms] | product <class> <title> | find <class> <title> [ms]\n", stderr);
+  return 2;
+}

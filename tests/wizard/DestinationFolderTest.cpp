@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "FakeWizard.h"
+#include "app/Global.h"
+#include "datatable/TextConvert.h"
+#include "wizard/WizardController.h"
+
+namespace vo::testing {
+namespace {
+
+const WizardTexts kTexts = MakeWizardTexts(kUiEnglish);
+
+struct Wizard {
+  FakeView view;
+  FakeSystem system;
+  WizardController controller{view, system, kTexts, u"Corvenna Drawvane", u"Drawvane", nullptr};
+};
+
+TEST(DriveTest, ShowsFreeSpaceOnlyForAFixedDriveAndColonBackslash) {
+  struct Case {
+    const char16_t* text;
+    bool shown;
+    char16_t queried;  // letter passed to the drive query, 0 for none
+  };
+  const Case cases[] = {
+      {u"C:\\Apps", true, u'C'},
+      {u"c:\\Apps", true, u'c'},  // the query gets the letter as typed
+      {u"D:\\", true, u'D'},
+      {u"C:", false, 0},
+      {u"C:/Apps", false, 0},
+      {u"C", false, 0},
+      {u"E:\\Apps", false, 0},  // not a fixed drive
+      {u"\\\\server\\share", false, 0},
+      {u"\\Corvenna Soft\\Drawvane", false, 0},
+      {u"", false, 0},
+      {u"1:\\", false, 0},
+      {u"CC:\\", false, 0},
+  };
+  for (const Case& c : cases) {
+    Wizard w;
+    w.system.freeBytes = {{u'C', 5000}, {u'c', 5000}, {u'D', 77}};
+    w.controller.ProposeDefaultFolder();  // takes the fixed drives
+    w.system.freeBytesQueries.clear();
+    w.view.setupDirText = c.text;
+    w.controller.editSetupDirChange();
+    EXPECT_EQ(w.view.freeSizeVisible, c.shown) << Utf16ToUtf8(c.text);
+    if (c.queried) {
+      ASSERT_EQ(w.system.freeBytesQueries, std::vector<char16_t>{c.queried});
+      const int64_t bytes = w.system.freeBytes[c.queried];
+      std::string digits = std::to_string(bytes);
+      EXPECT_EQ(w.view.freeSizeText, u"Space available: " + std::u16string(digits.begin(), digits.end()) + u" B");
+    } else {
+      EXPECT_TRUE(w.system.freeBytesQueries.empty());
+    }
+  }
+}
+
+TEST(DriveTest, EveryChangeThatPassesUpdatesTheText) {
+  Wizard w;
+  w.system.freeBytes = {{u'C', 100}};
+  w.controller.ProposeDefaultFolder();
+  for (const char16_t* text : {u"C:\\", u"C:\\A", u"C:\\Ap"}) {
+    w.view.setupDirText = text;
+    w.system.freeBytes[u'C'] += 1;
+    w.controller.editSetupDirChange();
+  }
+  EXPECT_EQ(w.system.freeBytesQueries.size(), 3u);
+  EXPECT_EQ(w.view.freeSizeText, u"Space available: 103 B");
+}
+
+TEST(DriveTest, UnreadableDriveStillShowsTheLabel) {
+  Wizard w;
+  w.controller.ProposeDefaultFolder();
+  w.view.setupDirText = u"D:\\Apps";  // D is fixed but the fake has no free space for it
+  w.controller.editSetupDirChange();
+  EXPECT_TRUE(w.view.freeSizeVisible);
+  EXPECT_EQ(w.view.freeSizeText, u"Space available: -1 B");
+}
+
+TEST(DriveTest, NoFixedDrivesHidesEverything) {
+  Wizard w;
+  w.system.fixedDrives = u"";
+  w.controller.ProposeDefaultFolder();
+  w.view.setupDirText = u"C:\\Apps";
+  w.controller.editSetupDirChange();
+  EXPECT_FALSE(w.view.freeSizeVisible);
+}
+
+struct ProposalCase {
+  const char* name;
+  const char16_t* quickLaunch;  // nullptr: no shortcut
+  const char16_t* desktop;
+  bool quickLaunchRaises;
+  const char16_t* programFiles;  // nullptr: not set
+  const char16_t* proposed;
+  bool freeSizeShown;
+  std::vector<std::u16string> lookups;
+};
+
+const ProposalCase kProposals[] = {
+    {"quick_launch_wins", u"C:\\Tools\\Drawvane\\", u"D:\\Other\\", false, u"C:\\Program Files",
+     u"C:\\Tools\\Drawvane", true, {u"Corvenna Drawvane|QuickLaunch"}},
+    {"desktop_second", nullptr, u"D:\\Other\\", false, u"C:\\Program Files", u"D:\\Other", true,
+     {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}},
+    {"program_files_last", nullptr, nullptr, false, u"C:\\Program Files",
+     u"C:\\Program Files\\Corvenna Soft\\Drawvane", true,
+     {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}},
+    {"no_program_files", nullptr, nullptr, false, nullptr, u"\\Corvenna Soft\\Drawvane", false,
+     {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}},
+    {"shortcut_in_drive_root", u"C:\\", nullptr, false, u"C:\\Program Files", u"C:", false,
+     {u"Corvenna Drawvane|QuickLaunch"}},
+    {"unreadable_quick_launch_falls_back", nullptr, u"D:\\Other\\", true, u"C:\\Program Files", u"D:\\Other",
+     true, {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}},
+};
+
+class Proposal : public ::testing::TestWithParam<ProposalCase> {};
+
+TEST_P(Proposal, FillsTheFolderAndTheLabel) {
+  const ProposalCase& c = GetParam();
+  Wizard w;
+  if (c.quickLaunch) w.system.shortcutDirs[u"QuickLaunch"] = c.quickLaunch;
+  if (c.desktop) w.system.shortcutDirs[u"Desktop"] = c.desktop;
+  if (c.quickLaunchRaises) w.system.throwingKeys = {u"QuickLaunch"};
+  if (c.programFiles) w.system.environment[u"PROGRAMFILES"] = c.programFiles;
+  w.system.freeBytes = {{u'C', 1}, {u'D', 2}};
+  w.controller.ProposeDefaultFolder();
+  EXPECT_EQ(w.controller.FixedDriveLetters(), u"CD");
+  EXPECT_EQ(w.view.setupDirText, std::u16string(c.proposed));
+  EXPECT_EQ(w.view.freeSizeVisible, c.freeSizeShown);
+  EXPECT_EQ(w.system.shortcutLookups, c.lookups);
+}
+
+INSTANTIATE_TEST_SUITE_P(DefaultFolder, Proposal, ::testing::ValuesIn(kProposals),
+                         [](const ::testing::TestParamInfo<ProposalCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(DefaultFolder, SameTextAsDesignedIsNoChange) {
+  Wizard w;
+  w.system.environment[u"PROGRAMFILES"] = u"C:\\Program Files";
+  w.view.setupDirText = u"C:\\Program Files\\Corvenna Soft\\Drawvane";
+  w.controller.ProposeDefaultFolder();
+  EXPECT_TRUE(w.system.freeBytesQueries.empty());
+  EXPECT_EQ(w.view.freeSizeText, u"(designed)");
+}
+
+TEST(Browse, CancelledChangesNothing) {
+  Wizard w;
+  w.controller.ProposeDefaultFolder();
+  w.view.setupDirText = u"C:";
+  w.controller.editSetupDirChange();
+  w.system.browseResult = u"";
+  w.controller.btnBrowseClick();
+  EXPECT_EQ(w.system.browsePrompts, std::vector<std::u16string>{u"Select or create a new folder:"});
+  EXPECT_EQ(w.view.setupDirText, u"C:");
+  EXPECT_FALSE(w.view.freeSizeVisible);
+}
+
+TEST(Browse, PickedFolderEnablesInstallEvenOffTheFixedDrives) {
+  struct Case {
+    const char16_t* picked;
+    int queries;  // the change handler's query (if its test passes) and Browse's own
+  };
+  const Case cases[] = {
+      {u"E:\\Removable", 1},
+      {u"C:\\Apps", 2},
+      {u"C:\\Program Files\\Corvenna Soft\\Drawvane", 1},  // same text: no change event
+  };
+  for (const Case& c : cases) {
+    Wizard w;
+    w.system.environment[u"PROGRAMFILES"] = u"C:\\Program Files";
+    w.system.freeBytes = {{u'C', 1}, {u'E', 64}};
+    w.controller.ProposeDefaultFolder();
+    w.system.freeBytesQueries.clear();
+    w.view.freeSizeVisible = false;
+    w.system.browseResult = c.picked;
+    w.controller.btnBrowseClick();
+    EXPECT_EQ(w.view.setupDirText, std::u16string(c.picked));
+    EXPECT_TRUE(w.view.freeSizeVisible);
+    EXPECT_EQ(static_cast<int>(w.system.freeBytesQueries.size()), c.queries);
+    w.controller.RefreshView();
+  }
+}
+
+TEST(Browse, NextEditAppliesTheDriveTestAgain) {
+  Wizard w;
+  w.controller.ProposeDefaultFolder();
+  w.system.browseResult = u"E:\\Removable";
+  w.controller.btnBrowseClick();
+  EXPECT_TRUE(w.view.freeSizeVisible);
+  w.view.setupDirText = u"E:\\Removable\\X";
+  w.controller.editSetupDirChange();
+  EXPECT_FALSE(w.view.freeSizeVisible);
+}
+
+}  // namespace
+}  // namespace vo::testing

@@ -1,0 +1,45 @@
+#pragma once
+// The wizard's system calls on Windows: the shell helpers, the folder
+// picker, folder creation and the product launcher.
+
+#include <windows.h>
+
+#include <string>
+
+#include "shell/UniqueHandle.h"
+#include "wizard/WizardController.h"
+
+namespace vo {
+
+// Starts file (a path or a name) with parameters through ShellExecuteExW, the
+// default verb and SW_SHOWNORMAL. The process handle, or none when the shell
+// started no process or failed; no message is shown.
+UniqueHandle RunProgram(const std::u16string& file, const std::u16string& parameters);
+
+// The system folder picker in its new style, rooted at the computer's drives,
+// owned by owner, with prompt above the tree. The chosen folder's path, or
+// empty when cancelled or when the item has no file-system path.
+std::u16string BrowseForFolder(HWND owner, const std::u16string& prompt);
+
+// True when folder (with or without a trailing backslash) is an existing
+// directory, links followed, or was created together with its missing parents.
+bool ForceDirectories(const std::u16string& folder);
+
+class WizardSystemWin : public WizardSystem {
+ public:
+  void SetOwner(HWND owner) { fOwner = owner; }
+
+  std::u16string GetFixedDriveLetters() override;
+  std::u16string FindShortcutTargetDir(const std::u16string& productName, const std::u16string& locationKey) override;
+  int64_t GetDriveFreeBytes(char16_t letter) override;
+  std::u16string FormatByteSize(int64_t size) override;
+  std::u16string EnvironmentValue(const std::u16string& name) override;
+  std::u16string BrowseForFolder(const std::u16string& prompt) override;
+  bool ForceDirectories(const std::u16string& folder) override;
+  void RunProgram(const std::u16string& program, const std::u16string& parameters) override;
+
+ private:
+  HWND fOwner = nullptr;
+};
+
+}  // namespace vo

@@ -1,0 +1,64 @@
+#pragma once
+// Every text the wizard shows, in Simplified Chinese and English: the button
+// captions and messages the controller uses, the texts of the pages, and the
+// licence agreement in its freeware and shareware wordings.
+
+#include <string>
+#include <vector>
+
+namespace vo {
+
+// The captions and messages chosen for the interface language when the window
+// is set up.
+struct WizardTexts {
+  std::u16string NextCaption;
+  std::u16string AgreeCaption;
+  std::u16string InstallCaption;
+  std::u16string FinishCaption;
+  std::u16string BackCaption;
+  std::u16string CancelCaption;
+  std::u16string FolderCreateErrorText;
+  std::u16string ExtractErrorText;
+  std::u16string BrowsePromptText;
+  std::u16string SpaceAvailableText;
+};
+
+// uiLanguage 0 gives the Chinese texts, any other value the English ones.
+WizardTexts MakeWizardTexts(int uiLanguage);
+
+// What the page texts are made of.
+struct PageTextInputs {
+  std::u16string ProductName;
+  std::u16string ProductVersion;
+  std::u16string RequiredSpaceText;
+};
+
+// Texts of the window and its controls, by control. Texts of controls that
+// stay hidden in a language (the two header tips and lblClose in Chinese) are
+// empty there.
+struct PageTexts {
+  std::u16string WindowTitle;
+  std::u16string Welcome;          // lblWelcome
+  std::u16string WillInstall;      // lblWillInstall
+  std::u16string License;          // lblLicense
+  std::u16string LicenseTip;       // lblLicenseTip
+  std::u16string Agreement;        // lblAgreement
+  std::u16string Folder;           // lblFolder
+  std::u16string FolderTip;        // lblFolderTip
+  std::u16string SetupFolder;      // lblSetupFolder
+  std::u16string FolderGroup;      // gbFolder
+  std::u16string Browse;           // btnBrowse
+  std::u16string NeedSize;         // lblNeedSize
+  std::u16string DesktopShortcut;  // chkSCOnDesktop
+  std::u16string QuickLaunch;      // chkSCOnQuick
+  std::u16string Complete;         // lblComplete
+  std::u16string Close;            // lblClose
+  std::u16string RunOnExit;        // chkRunOnExit
+};
+
+PageTexts MakePageTexts(int uiLanguage, const PageTextInputs& inputs);
+
+// The licence agreement shown on page 2, one entry per line of the memo.
+std::vector<std::u16string> LicenseAgreementLines(int uiLanguage, const std::u16string& productName, bool isFreeware);
+
+}  // namespace vo
