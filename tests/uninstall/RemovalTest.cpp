@@ -1,0 +1,298 @@
+#include "uninstall/Removal.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace vo {
+namespace {
+
+const std::u16string kInstallDir = u"C:\\Program Files\\Drawvane\\";
+const std::u16string kDesktop = u"C:\\Users\\ann\\Desktop";
+const std::u16string kQuickLaunch = u"C:\\Users\\ann\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
+
+std::u16string Upper(std::u16string s) {
+  for (char16_t& c : s)
+    if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
+  return s;
+}
+
+// A model of the machine: files, folders, shortcuts and uninstall entries,
+// with file names compared without regard to case as on Windows.
+class FakeSystem : public UninstallSystem {
+ public:
+  struct Less {
+    bool operator()(const std::u16string& a, const std::u16string& b) const { return Upper(a) < Upper(b); }
+  };
+
+  void AddFile(const std::u16string& path) {
+    files.insert(path);
+    for (size_t end = path.rfind(u'\\'); end != std::u16string::npos && end > 2; end = path.rfind(u'\\', end - 1))
+      folders.insert(path.substr(0, end));
+  }
+
+  RemoveResult RemoveFile(const std::u16string& path) override {
+    log.push_back(u"file " + path);
+    if (!files.count(path)) return RemoveResult::Missing;
+    if (locked.count(path)) return RemoveResult::Failed;
+    files.erase(path);
+    return RemoveResult::Removed;
+  }
+  RemoveResult RemoveFolder(const std::u16string& path) override {
+    log.push_back(u"folder " + path);
+    if (!folders.count(path)) return RemoveResult::Missing;
+    const std::u16string prefix = Upper(path + u"\\");
+    auto inside = [&](const std::u16string& p) { return Upper(p).compare(0, prefix.size(), prefix) == 0; };
+    if (std::any_of(files.begin(), files.end(), inside) || std::any_of(folders.begin(), folders.end(), inside))
+      return RemoveResult::Failed;
+    folders.erase(path);
+    return RemoveResult::Removed;
+  }
+  bool FolderHoldsOnly(const std::u16string& folder, const std::u16string& name) override {
+    const std::u16string prefix = Upper(folder + u"\\");
+    for (const std::set<std::u16string, Less>* set : {&files, &folders})
+      for (const std::u16string& p : *set)
+        if (Upper(p).compare(0, prefix.size(), prefix) == 0 && Upper(p) != prefix + Upper(name)) return false;
+    return folders.count(folder) > 0;
+  }
+  std::vector<std::u16string> ShortcutFolders() override { return {kDesktop, kQuickLaunch}; }
+  std::u16string ShortcutTarget(const std::u16string& linkPath) override {
+    auto link = links.find(linkPath);
+    return files.count(linkPath) && link != links.end() ? link->second : std::u16string();
+  }
+  std::u16string EntryUninstallString(const std::u16string& keyName) override {
+    auto entry = entries.find(keyName);
+    return entry == entries.end() ? std::u16string() : entry->second;
+  }
+  RemoveResult DeleteUninstallEntry(const std::u16string& keyName) override {
+    log.push_back(u"entry " + keyName);
+    if (!entries.count(keyName)) return RemoveResult::Missing;
+    if (lockedEntries.count(keyName)) return RemoveResult::Failed;
+    entries.erase(keyName);
+    return RemoveResult::Removed;
+  }
+
+  std::set<std::u16string, Less> files;
+  std::set<std::u16string, Less> folders;
+  std::set<std::u16string, Less> locked;
+  std::map<std::u16string, std::u16string, Less> links;  // link path -> target (the link is also in files)
+  std::map<std::u16string, std::u16string> entries;      // key name -> UninstallString
+  std::set<std::u16string> lockedEntries;
+  std::vector<std::u16string> log;
+};
+
+UninstallList SampleList() {
+  UninstallList list;
+  list.shortcuts = {u"柯雯纳画图.lnk", u"Corvenna Drawvane.lnk"};
+  list.uninstallKeys = {u"柯雯纳画图", u"Corvenna Drawvane"};
+  list.files = {u"Drawvane.exe", u"Lang\\zh-CN.ini", u"Lang\\en\\readme.txt", u"Uninst.exe", u"Uninst.lst"};
+  return list;
+}
+
+// The sample product as the installer leaves it, installed in both languages
+// into one folder.
+void Install(FakeSystem& system) {
+  for (const std::u16string& file : SampleList().files) system.AddFile(kInstallDir + file);
+  system.folders.insert(kDesktop);
+  system.folders.insert(kQuickLaunch);
+  for (const std::u16string& folder : {kDesktop, kQuickLaunch})
+    for (const std::u16string& name : SampleList().shortcuts) {
+      system.files.insert(folder + u"\\" + name);
+      system.links[folder + u"\\" + name] = kInstallDir + u"Drawvane.exe";
+    }
+  for (const std::u16string& key : SampleList().uninstallKeys)
+    system.entries[key] = u"\"" + kInstallDir + u"Uninst.exe\"";
+}
+
+std::vector<std::u16string> Sorted(const std::set<std::u16string, FakeSystem::Less>& set) {
+  return std::vector<std::u16string>(set.begin(), set.end());
+}
+
+TEST(RunRemoval, LeavesExactlyWhatItMustOnTheMachine) {
+  struct Case {
+    const char* name;
+    std::function<void(FakeSystem&)> change;  // applied after the installation
+    std::vector<std::u16string> filesLeft;     // in the report
+    std::vector<std::u16string> foldersKept;   // in the report
+    bool selfFolderPending;
+    int exitCode;
+    std::vector<std::u16string> remainingFiles;  // on the machine, sorted, shortcuts included
+    std::vector<std::u16string> remainingEntries;
+  };
+  const std::u16string self = kInstallDir + u"Uninst.exe";
+  const std::u16string exe = kInstallDir + u"Drawvane.exe";
+  const std::u16string root = u"C:\\Program Files\\Drawvane";
+  const std::u16string lang = root + u"\\Lang";
+  const Case cases[] = {
+      {"everything installed is removed",
+       [](FakeSystem&) {}, {}, {}, true, kUninstallComplete, {self}, {}},
+      {"a user's file keeps its folder",
+       [&](FakeSystem& s) { s.AddFile(kInstallDir + u"notes.txt"); },
+       {}, {root}, false, kUninstallComplete, {kInstallDir + u"notes.txt", self}, {}},
+      {"a user's file in a subfolder keeps that folder and its parents only",
+       [&](FakeSystem& s) { s.AddFile(lang + u"\\mine.ini"); },
+       {}, {lang, root}, false, kUninstallComplete, {lang + u"\\mine.ini", self}, {}},
+      {"a file in use is left and named, the rest removed",
+       [&](FakeSystem& s) { s.locked.insert(exe); },
+       {exe}, {root}, false, kUninstallPartial, {exe, self}, {}},
+      {"files and folders already gone are no failure",
+       [&](FakeSystem& s) {
+         s.files.erase(kInstallDir + u"Lang\\en\\readme.txt");
+         s.folders.erase(lang + u"\\en");
+       },
+       {}, {}, true, kUninstallComplete, {self}, {}},
+      {"shortcuts and an entry of another installation are left alone",
+       [](FakeSystem& s) {
+         s.links[kDesktop + u"\\Corvenna Drawvane.lnk"] = u"D:\\Tools\\Drawvane\\Drawvane.exe";
+         s.entries[u"柯雯纳画图"] = u"\"D:\\Tools\\Drawvane\\Uninst.exe\"";
+       },
+       {}, {}, true, kUninstallComplete, {kDesktop + u"\\Corvenna Drawvane.lnk", self}, {u"柯雯纳画图"}},
+      {"a folder sharing the install folder's name as a prefix is another folder",
+       [](FakeSystem& s) {
+         s.links[kQuickLaunch + u"\\柯雯纳画图.lnk"] = u"C:\\Program Files\\Drawvane2\\Drawvane.exe";
+       },
+       {}, {}, true, kUninstallComplete, {kQuickLaunch + u"\\柯雯纳画图.lnk", self}, {}},
+      {"a file with the shortcut's name that is no shortcut stays",
+       [](FakeSystem& s) { s.links.erase(kDesktop + u"\\柯雯纳画图.lnk"); },
+       {}, {}, true, kUninstallComplete, {kDesktop + u"\\柯雯纳画图.lnk", self}, {}},
+      {"an entry that cannot be deleted is reported",
+       [](FakeSystem& s) { s.lockedEntries.insert(u"Corvenna Drawvane"); },
+       {}, {}, true, kUninstallPartial, {self}, {u"Corvenna Drawvane"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSystem system;
+    Install(system);
+    c.change(system);
+    const RemovalReport report = RunRemoval(SampleList(), kInstallDir, self, system);
+    EXPECT_EQ(report.filesLeft, c.filesLeft);
+    EXPECT_EQ(report.foldersKept, c.foldersKept);
+    EXPECT_EQ(report.selfPath, self);
+    EXPECT_EQ(report.selfFolderPending, c.selfFolderPending);
+    EXPECT_EQ(report.ExitCode(), c.exitCode);
+    std::vector<std::u16string> remaining = c.remainingFiles;
+    std::sort(remaining.begin(), remaining.end(), FakeSystem::Less());
+    EXPECT_EQ(Sorted(system.files), remaining);
+    std::vector<std::u16string> entries;
+    for (const auto& entry : system.entries) entries.push_back(entry.first);
+    EXPECT_EQ(entries, c.remainingEntries);
+  }
+}
+
+TEST(RunRemoval, CountsWhatItRemoved) {
+  FakeSystem system;
+  Install(system);
+  const RemovalReport report = RunRemoval(SampleList(), kInstallDir, kInstallDir + u"Uninst.exe", system);
+  EXPECT_EQ(report.filesRemoved, 4);     // all but the running uninstaller
+  EXPECT_EQ(report.foldersRemoved, 3);   // Lang\en, Lang, and the install folder through the helper
+  EXPECT_EQ(report.shortcutsRemoved.size(), 4u);
+  EXPECT_EQ(report.entriesRemoved, std::vector<std::u16string>({u"柯雯纳画图", u"Corvenna Drawvane"}));
+  EXPECT_TRUE(report.Complete());
+}
+
+TEST(RunRemoval, WorksInTheOrderShortcutsFilesFoldersEntries) {
+  FakeSystem system;
+  Install(system);
+  RunRemoval(SampleList(), kInstallDir, kInstallDir + u"Uninst.exe", system);
+  const std::u16string order[] = {u"file " + kDesktop, u"file " + kQuickLaunch, u"file " + kInstallDir, u"folder ",
+                                  u"entry "};
+  size_t stage = 0;
+  for (const std::u16string& step : system.log) {
+    while (stage < std::size(order) && step.compare(0, order[stage].size(), order[stage]) != 0) ++stage;
+    ASSERT_LT(stage, std::size(order)) << "out of order: " << testing::PrintToString(step);
+  }
+}
+
+TEST(RunRemoval, RecognisesItselfWhateverTheLetterCase) {
+  FakeSystem system;
+  Install(system);
+  const RemovalReport report =
+      RunRemoval(SampleList(), kInstallDir, u"c:\\PROGRAM FILES\\drawvane\\UNINST.EXE", system);
+  EXPECT_TRUE(report.selfFolderPending);
+  EXPECT_EQ(system.files.count(kInstallDir + u"Uninst.exe"), 1u);
+}
+
+TEST(RunRemoval, RunFromElsewhereRemovesTheUninstallerAndTheFolderToo) {
+  FakeSystem system;
+  Install(system);
+  const RemovalReport report = RunRemoval(SampleList(), kInstallDir, u"C:\\Temp\\Uninst.exe", system);
+  EXPECT_TRUE(report.selfPath.empty());
+  EXPECT_FALSE(report.selfFolderPending);
+  EXPECT_EQ(report.foldersRemoved, 3);
+  EXPECT_EQ(system.folders.count(u"C:\\Program Files\\Drawvane"), 0u);
+  EXPECT_TRUE(report.Complete());
+}
+
+TEST(RemovalReport, AFailedSelfRemovalLeavesTheUninstallerAndItsFolder) {
+  RemovalReport report;
+  report.selfPath = kInstallDir + u"Uninst.exe";
+  report.selfFolderPending = true;
+  report.SelfRemovalFailed();
+  EXPECT_EQ(report.filesLeft, std::vector<std::u16string>({kInstallDir + u"Uninst.exe"}));
+  EXPECT_EQ(report.foldersKept, std::vector<std::u16string>({u"C:\\Program Files\\Drawvane"}));
+  EXPECT_EQ(report.ExitCode(), kUninstallPartial);
+}
+
+TEST(InstallTreeFolders, ListsEveryFolderOnceDeepestFirst) {
+  EXPECT_EQ(InstallTreeFolders({u"a.exe", u"Lang\\zh.ini", u"Lang\\en\\x\\r.txt", u"lang\\EN\\s.txt", u"Doc\\d.txt"}),
+            std::vector<std::u16string>({u"Lang\\en\\x", u"Lang\\en", u"Lang", u"Doc"}));
+  EXPECT_TRUE(InstallTreeFolders({u"a.exe"}).empty());
+}
+
+TEST(WithoutTrailingBackslash, KeepsTheBackslashOfADriveRoot) {
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {u"C:\\Program Files\\Drawvane\\", u"C:\\Program Files\\Drawvane"},
+      {u"C:\\Program Files\\Drawvane", u"C:\\Program Files\\Drawvane"},
+      {u"C:\\", u"C:\\"},  // "C:" would be drive C's current folder
+      {u"", u""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithoutTrailingBackslash(c.first), c.second);
+}
+
+TEST(PathLiesIn, TellsWhetherACommandOrTargetIsInsideTheFolder) {
+  struct Case {
+    std::u16string path;
+    bool inside;
+  };
+  const Case cases[] = {
+      {u"\"C:\\Program Files\\Drawvane\\Uninst.exe\"", true},
+      {u"\"C:\\Program Files\\Drawvane\\Uninst.exe\" /S", true},
+      {u"C:\\Program Files\\Drawvane\\Uninst.exe", true},
+      {u"c:\\program files\\DRAWVANE\\Lang\\x.exe", true},
+      {u"C:\\Program Files\\Drawvane2\\Uninst.exe", false},
+      {u"C:\\Program Files\\Drawvane\\", false},  // the folder itself, nothing in it
+      {u"D:\\Drawvane\\Uninst.exe", false},
+      {u"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PathLiesIn(c.path, kInstallDir), c.inside) << testing::PrintToString(c.path);
+}
+
+TEST(FoundRunningTitle, LooksForTheClassWithEitherTitleLikeTheInstaller) {
+  struct Case {
+    std::u16string openClass, openTitle;  // the one window on the desktop
+    std::u16string titleAlt;
+    std::u16string found;
+  };
+  const Case cases[] = {
+      {u"TfrmImageEditor", u"Drawvane", u"柯雯纳画图", u"Drawvane"},
+      {u"TfrmImageEditor", u"柯雯纳画图", u"柯雯纳画图", u"柯雯纳画图"},
+      {u"Notepad", u"Drawvane", u"柯雯纳画图", u""},  // right title, other class
+      {u"TfrmImageEditor", u"Drawvane - a.png", u"柯雯纳画图", u""},
+      {u"TfrmImageEditor", u"", u"", u""},  // a window with an empty title does not count
+  };
+  for (const Case& c : cases) {
+    UninstallList list;
+    list.windowClass = u"TfrmImageEditor";
+    list.windowTitle = u"Drawvane";
+    list.windowTitleAlt = c.titleAlt;
+    EXPECT_EQ(FoundRunningTitle(list, [&](const std::u16string& windowClass, const std::u16string& title) {
+                return windowClass == c.openClass && title == c.openTitle;
+              }),
+              c.found);
+  }
+}
+
+}  // namespace
+}  // namespace vo

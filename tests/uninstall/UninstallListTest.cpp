@@ -1,0 +1,231 @@
+#include "uninstall/UninstallList.h"
+
+#include <gtest/gtest.h>
+
+namespace vo {
+namespace {
+
+UninstallListProduct SampleProduct() {
+  return {u"TfrmImageEditor", u"Drawvane", u"柯雯纳画图", u"Corvenna Drawvane", u"柯雯纳画图"};
+}
+
+TEST(PlainRelativePath, KeepsPathsInsideTheFolderAndRejectsTheRest) {
+  struct Case {
+    std::u16string path;
+    std::u16string plain;  // empty: rejected
+  };
+  const Case cases[] = {
+      {u"Drawvane.exe", u"Drawvane.exe"},
+      {u"Lang\\zh-CN.ini", u"Lang\\zh-CN.ini"},
+      {u"Lang/zh-CN.ini", u"Lang\\zh-CN.ini"},       // Windows takes "/" as a separator too
+      {u"\\Lang\\\\zh.ini\\", u"Lang\\zh.ini"},      // empty components collapse
+      {u".\\Lang\\.\\zh.ini", u"Lang\\zh.ini"},
+      {u"柯雯纳\\画图 2.0.txt", u"柯雯纳\\画图 2.0.txt"},
+      {u"..\\Other\\a.dll", u""},
+      {u"Lang\\..\\..\\a.dll", u""},
+      {u"C:\\Windows\\a.dll", u""},                 // a drive
+      {u"a.txt:stream", u""},                        // an alternate data stream
+      {u"a.", u""},                                  // Windows would strip the dot
+      {u"a ", u""},
+      {u"...", u""},
+      {u"a?b", u""},
+      {u"a\u0001b", u""},
+      {u"", u""},
+      {u"\\", u""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PlainRelativePath(c.path), c.plain) << testing::PrintToString(c.path);
+}
+
+TEST(InstalledMemberPath, FollowsWhereTheExtractorWritesEachMember) {
+  struct Case {
+    UninstallMember member;
+    std::u16string path;  // empty: not listed
+  };
+  const Case cases[] = {
+      {{u"", u"Drawvane.exe"}, u"Drawvane.exe"},
+      {{u"Lang\\", u"zh-CN.ini"}, u"Lang\\zh-CN.ini"},
+      {{u"Lang", u"zh-CN.ini"}, u"Langzh-CN.ini"},        // the folder text is followed directly by the name
+      {{u"", u"sub\\a.dll"}, u"a.dll"},                   // only the name's last component is written
+      {{u"Lang\\", u"C:a.dll"}, u"Lang\\a.dll"},
+      {{u"$System$", u"DrawCore.dll"}, u""},              // system folder: never listed
+      {{u"$Third$Sub\\", u"DrawCore.dll"}, u""},
+      {{u"$System$", u"DrawCore.dll", true}, u"DrawCore.dll"},  // sent to the install folder
+      {{u"Lang\\", u"sub\\a.dll", true}, u"a.dll"},
+      {{u"..\\", u"a.dll"}, u""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(InstalledMemberPath(c.member), c.path)
+        << testing::PrintToString(c.member.targetFolder) << " " << testing::PrintToString(c.member.fileName);
+}
+
+TEST(ReadUninstallListProduct, TakesSettings1001To1005) {
+  const UninstallListProduct product = ReadUninstallListProduct([](int id) {
+    const std::string text = std::to_string(id);
+    return std::u16string(text.begin(), text.end());
+  });
+  EXPECT_EQ(product.windowClass, u"1001");
+  EXPECT_EQ(product.windowTitle, u"1002");
+  EXPECT_EQ(product.windowTitleAlt, u"1003");
+  EXPECT_EQ(product.productNameEn, u"1004");
+  EXPECT_EQ(product.productNameZh, u"1005");
+}
+
+TEST(BuildUninstallList, WritesTheDocumentedLines) {
+  const std::vector<UninstallMember> members = {
+      {u"", u"Drawvane.exe"},
+      {u"Lang\\", u"zh-CN.ini"},
+      {u"$System$", u"DrawCore.dll"},
+      {u"lang\\", u"ZH-cn.INI"},  // the same file again, in other letter case
+      {u"", u"UNINST.EXE"},
+  };
+  EXPECT_EQ(BuildUninstallList(members, SampleProduct()),
+            "; Uninst.lst: what this product installed, for its uninstaller Uninst.exe\r\n"
+            "Format=1\r\n"
+            "WindowClass=TfrmImageEditor\r\n"
+            "WindowTitle=Drawvane\r\n"
+            "WindowTitleAlt=柯雯纳画图\r\n"
+            "ProductName.0=柯雯纳画图\r\n"
+            "Shortcut.0=柯雯纳画图.lnk\r\n"
+            "UninstallKey.0=柯雯纳画图\r\n"
+            "ProductName.2=Corvenna Drawvane\r\n"
+            "Shortcut.2=Corvenna Drawvane.lnk\r\n"
+            "UninstallKey.2=Corvenna Drawvane\r\n"
+            "File=Drawvane.exe\r\n"
+            "File=Lang\\zh-CN.ini\r\n"
+            "File=UNINST.EXE\r\n"
+            "File=Uninst.lst\r\n");
+}
+
+TEST(BuildUninstallList, NamesShortcutsByTheLinkNameRule) {
+  UninstallListProduct product = SampleProduct();
+  product.productNameEn = u"Tool 2.0";  // the shortcut drops what follows the last dot
+  product.productNameZh = u"";          // no Chinese name: nothing is made in that language
+  const UninstallList list = ParseUninstallList(BuildUninstallList({}, product));
+  EXPECT_EQ(list.shortcuts, std::vector<std::u16string>({u"Tool 2.lnk"}));
+  EXPECT_EQ(list.uninstallKeys, std::vector<std::u16string>({u"Tool 2.0"}));
+  EXPECT_EQ(list.files, std::vector<std::u16string>({u"Uninst.exe", u"Uninst.lst"}));
+}
+
+TEST(BuildUninstallList, RefusesNamesThatCannotBeListed) {
+  const std::u16string badNames[] = {u"Corvenna\r\nFile=..\\boot.ini", u"Corvenna\\Drawvane"};
+  for (const std::u16string& name : badNames) {
+    UninstallListProduct product = SampleProduct();
+    product.productNameEn = name;
+    EXPECT_THROW(BuildUninstallList({}, product), EUninstallList) << testing::PrintToString(name);
+  }
+  UninstallListProduct product = SampleProduct();
+  product.windowTitle = u"Draw\nvane";
+  EXPECT_THROW(BuildUninstallList({}, product), EUninstallList);
+}
+
+TEST(ParseUninstallList, ReadsBackWhatWasBuilt) {
+  const std::vector<UninstallMember> members = {{u"", u"Drawvane.exe"}, {u"Lang\\en\\", u"readme.txt"}};
+  const UninstallList list = ParseUninstallList(BuildUninstallList(members, SampleProduct()));
+  EXPECT_EQ(list.windowClass, u"TfrmImageEditor");
+  EXPECT_EQ(list.windowTitle, u"Drawvane");
+  EXPECT_EQ(list.windowTitleAlt, u"柯雯纳画图");
+  EXPECT_EQ(list.productNameZh, u"柯雯纳画图");
+  EXPECT_EQ(list.productNameEn, u"Corvenna Drawvane");
+  EXPECT_EQ(list.shortcuts, std::vector<std::u16string>({u"柯雯纳画图.lnk", u"Corvenna Drawvane.lnk"}));
+  EXPECT_EQ(list.uninstallKeys, std::vector<std::u16string>({u"柯雯纳画图", u"Corvenna Drawvane"}));
+  EXPECT_EQ(list.files,
+            std::vector<std::u16string>({u"Drawvane.exe", u"Lang\\en\\readme.txt", u"Uninst.exe", u"Uninst.lst"}));
+}
+
+TEST(ParseUninstallList, AcceptsHandWrittenVariations) {
+  const UninstallList list = ParseUninstallList(
+      "\xEF\xBB\xBF"  // byte-order mark
+      "; comment\n"
+      "\n"
+      "Format=1\n"
+      "Publisher=Corvenna Software\n"  // unknown keys are skipped
+      "WindowTitle=a=b\n"              // the value runs to the end of the line
+      "Shortcut=Drawvane.lnk\n"
+      "Shortcut.7=DRAWVANE.LNK\n"
+      "File=Drawvane.exe\r\n"
+      "File=drawvane.EXE");
+  EXPECT_EQ(list.windowTitle, u"a=b");
+  EXPECT_EQ(list.shortcuts, std::vector<std::u16string>({u"Drawvane.lnk"}));
+  EXPECT_EQ(list.files, std::vector<std::u16string>({u"Drawvane.exe"}));
+}
+
+TEST(ParseUninstallList, RefusesDamagedOrUnsafeLists) {
+  struct Case {
+    const char* what;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"empty", ""},
+      {"comments only", "; nothing\r\n"},
+      {"no format first", "File=a.txt\r\nFormat=1\r\n"},
+      {"newer format", "Format=2\r\n"},
+      {"not UTF-8", "Format=1\r\nFile=\xB5\xC4.txt\r\n"},
+      {"no equals sign", "Format=1\r\nDrawvane.exe\r\n"},
+      {"parent folder", "Format=1\r\nFile=..\\boot.ini\r\n"},
+      {"absolute path", "Format=1\r\nFile=C:\\boot.ini\r\n"},
+      {"rooted path", "Format=1\r\nFile=\\boot.ini\r\n"},
+      {"path not in plain form", "Format=1\r\nFile=Lang/zh.ini\r\n"},
+      {"empty path", "Format=1\r\nFile=\r\n"},
+      {"shortcut with a folder", "Format=1\r\nShortcut=..\\a.lnk\r\n"},
+      {"empty key name", "Format=1\r\nUninstallKey=\r\n"},
+      {"nested key name", "Format=1\r\nUninstallKey.2=a\\b\r\n"},
+  };
+  for (const Case& c : cases) EXPECT_THROW(ParseUninstallList(c.text), EUninstallList) << c.what;
+}
+
+TEST(UninstallList, ProductNameFallsBackToTheOtherLanguage) {
+  struct Case {
+    std::u16string zh, en;
+    int uiLanguage;
+    std::u16string name;
+  };
+  const Case cases[] = {
+      {u"柯雯纳画图", u"Corvenna Drawvane", 0, u"柯雯纳画图"},
+      {u"柯雯纳画图", u"Corvenna Drawvane", 2, u"Corvenna Drawvane"},
+      {u"", u"Corvenna Drawvane", 0, u"Corvenna Drawvane"},
+      {u"柯雯纳画图", u"", 2, u"柯雯纳画图"},
+  };
+  for (const Case& c : cases) {
+    UninstallList list;
+    list.productNameZh = c.zh;
+    list.productNameEn = c.en;
+    EXPECT_EQ(list.ProductName(c.uiLanguage), c.name);
+  }
+}
+
+TEST(Utf8ToUtf16, DecodesWellFormedTextOnly) {
+  struct Case {
+    std::string utf8;
+    bool ok;
+    std::u16string utf16;
+  };
+  // Well-formed and ill-formed sequences as defined in RFC 3629 and Unicode, chapter 3.9.
+  const Case cases[] = {
+      {"Drawvane", true, u"Drawvane"},
+      {"\xC3\xA9", true, u"\u00E9"},
+      {"\xE6\x9F\xAF", true, u"\u67EF"},
+      {"\xF0\x9F\x96\x8C", true, u"\U0001F58C"},
+      {"\xC0\x80", false, u""},          // overlong NUL
+      {"\xE0\x80\xAF", false, u""},      // overlong "/"
+      {"\xED\xA0\x80", false, u""},      // a UTF-16 surrogate
+      {"\xF4\x90\x80\x80", false, u""},  // above U+10FFFF
+      {"\xE6\x9F", false, u""},          // cut short
+      {"\x80", false, u""},              // lone continuation byte
+  };
+  for (const Case& c : cases) {
+    std::u16string out;
+    EXPECT_EQ(Utf8ToUtf16(c.utf8, out), c.ok) << testing::PrintToString(c.utf8);
+    if (c.ok) {
+      EXPECT_EQ(out, c.utf16);
+    }
+  }
+}
+
+TEST(SamePath, IgnoresTheCaseOfAsciiLettersOnly) {
+  EXPECT_TRUE(SamePath(u"C:\\Program Files\\Uninst.exe", u"c:\\PROGRAM FILES\\uninst.EXE"));
+  EXPECT_FALSE(SamePath(u"Uninst.exe", u"Uninst.ex"));
+  EXPECT_FALSE(SamePath(u"a\\b", u"a/b"));
+}
+
+}  // namespace
+}  // namespace vo

@@ -1,0 +1,132 @@
+#include "uninstall/Removal.h"
+
+#include <algorithm>
+
+#include "shell/ShellLinks.h"
+
+namespace vo {
+
+namespace {
+
+size_t Depth(const std::u16string& relativeFolder) {
+  return size_t(std::count(relativeFolder.begin(), relativeFolder.end(), u'\\'));
+}
+
+}  // namespace
+
+std::u16string WithoutTrailingBackslash(std::u16string path) {
+  // "C:" alone would mean the current folder of drive C, not its root.
+  const bool driveRoot = path.size() == 3 && path[1] == u':';
+  if (!driveRoot && !path.empty() && path.back() == u'\\') path.pop_back();
+  return path;
+}
+
+void RemovalReport::SelfRemovalFailed() {
+  if (selfPath.empty()) return;
+  filesLeft.push_back(selfPath);
+  if (selfFolderPending) foldersKept.push_back(WithoutTrailingBackslash(PathFolderPart(selfPath)));
+  selfPath.clear();
+  selfFolderPending = false;
+}
+
+std::vector<std::u16string> InstallTreeFolders(const std::vector<std::u16string>& files) {
+  std::vector<std::u16string> folders;
+  for (const std::u16string& file : files) {
+    for (size_t end = file.rfind(u'\\'); end != std::u16string::npos && end > 0; end = file.rfind(u'\\', end - 1)) {
+      const std::u16string folder = file.substr(0, end);
+      if (std::none_of(folders.begin(), folders.end(),
+                       [&](const std::u16string& present) { return SamePath(present, folder); }))
+        folders.push_back(folder);
+    }
+  }
+  // Deepest first, so that a parent is tried only after its subfolders; the
+  // stable sort keeps the list order among folders of one depth.
+  std::stable_sort(folders.begin(), folders.end(),
+                   [](const std::u16string& a, const std::u16string& b) { return Depth(a) > Depth(b); });
+  return folders;
+}
+
+bool PathLiesIn(const std::u16string& path, const std::u16string& folder) {
+  std::u16string target = path;
+  if (!target.empty() && target[0] == u'"') {
+    const size_t close = target.find(u'"', 1);
+    target = target.substr(1, close == std::u16string::npos ? std::u16string::npos : close - 1);
+  }
+  return !folder.empty() && target.size() > folder.size() && SamePath(target.substr(0, folder.size()), folder);
+}
+
+std::u16string FoundRunningTitle(const UninstallList& list,
+                                 const std::function<bool(const std::u16string&, const std::u16string&)>& windowExists) {
+  if (windowExists(list.windowClass, list.windowTitle)) return list.windowTitle;
+  if (windowExists(list.windowClass, list.windowTitleAlt)) return list.windowTitleAlt;
+  return {};
+}
+
+RemovalReport RunRemoval(const UninstallList& list, const std::u16string& installDir,
+                         const std::u16string& runningExe, UninstallSystem& system) {
+  RemovalReport report;
+
+  // Shortcuts first, while their targets still exist.
+  for (const std::u16string& folder : system.ShortcutFolders()) {
+    for (const std::u16string& name : list.shortcuts) {
+      const std::u16string link = folder + u"\\" + name;
+      if (!PathLiesIn(system.ShortcutTarget(link), installDir)) continue;
+      switch (system.RemoveFile(link)) {
+        case RemoveResult::Removed: report.shortcutsRemoved.push_back(link); break;
+        case RemoveResult::Failed: report.shortcutsLeft.push_back(link); break;
+        case RemoveResult::Missing: break;
+      }
+    }
+  }
+
+  for (const std::u16string& file : list.files) {
+    const std::u16string path = installDir + file;
+    if (SamePath(path, runningExe)) {
+      report.selfPath = runningExe;
+      continue;
+    }
+    switch (system.RemoveFile(path)) {
+      case RemoveResult::Removed: ++report.filesRemoved; break;
+      case RemoveResult::Failed: report.filesLeft.push_back(path); break;
+      case RemoveResult::Missing: break;
+    }
+  }
+
+  // RemoveFolder removes only empty folders, so a folder that still holds a
+  // file the product did not install (or one that was in use) stays.
+  std::vector<std::u16string> folders;
+  for (const std::u16string& folder : InstallTreeFolders(list.files)) folders.push_back(installDir + folder);
+  folders.push_back(WithoutTrailingBackslash(installDir));
+  const std::u16string selfFolder = WithoutTrailingBackslash(PathFolderPart(report.selfPath));
+  for (const std::u16string& folder : folders) {
+    if (!report.selfPath.empty() && SamePath(folder, selfFolder)) {
+      const std::u16string selfName = report.selfPath.substr(PathFolderPart(report.selfPath).size());
+      if (system.FolderHoldsOnly(folder, selfName)) {
+        report.selfFolderPending = true;
+        ++report.foldersRemoved;
+      } else {
+        report.foldersKept.push_back(folder);
+      }
+      continue;
+    }
+    switch (system.RemoveFolder(folder)) {
+      case RemoveResult::Removed: ++report.foldersRemoved; break;
+      case RemoveResult::Failed: report.foldersKept.push_back(folder); break;
+      case RemoveResult::Missing: break;
+    }
+  }
+
+  // The entries last: should anything above stop the run, the product still
+  // shows in the list of installed programs and can be removed again.
+  for (const std::u16string& key : list.uninstallKeys) {
+    if (!PathLiesIn(system.EntryUninstallString(key), installDir)) continue;
+    switch (system.DeleteUninstallEntry(key)) {
+      case RemoveResult::Removed: report.entriesRemoved.push_back(key); break;
+      case RemoveResult::Failed: report.entriesLeft.push_back(key); break;
+      case RemoveResult::Missing: break;
+    }
+  }
+  return report;
+}
+
+}  // namespace vo

@@ -1,0 +1,102 @@
+#pragma once
+// The removal itself: which shortcuts, files, folders and uninstall entries go,
+// in which order, and the account of what went and what had to stay. The
+// machine is reached through UninstallSystem, so the same steps run against
+// Windows in Uninst.exe and against a model of it in the tests.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "uninstall/UninstallList.h"
+
+namespace vo {
+
+enum class RemoveResult {
+  Removed,
+  Missing,  // nothing there (already gone, or never installed)
+  Failed,   // in use, access denied, or a folder that is not empty
+};
+
+class UninstallSystem {
+ public:
+  virtual ~UninstallSystem() = default;
+  virtual RemoveResult RemoveFile(const std::u16string& path) = 0;
+  // Removes a folder only when it is empty.
+  virtual RemoveResult RemoveFolder(const std::u16string& path) = 0;
+  // True when the folder exists and holds nothing but the file called name.
+  virtual bool FolderHoldsOnly(const std::u16string& folder, const std::u16string& name) = 0;
+  // The folders the installer puts shortcuts in (desktop, Quick Launch),
+  // without trailing backslash; a folder that cannot be found is left out.
+  virtual std::vector<std::u16string> ShortcutFolders() = 0;
+  // The target path stored in a shortcut file; empty when there is no such
+  // file or it is not a readable shortcut.
+  virtual std::u16string ShortcutTarget(const std::u16string& linkPath) = 0;
+  // "UninstallString" of the entry keyName under ...\CurrentVersion\Uninstall;
+  // empty when the key or the value is missing.
+  virtual std::u16string EntryUninstallString(const std::u16string& keyName) = 0;
+  virtual RemoveResult DeleteUninstallEntry(const std::u16string& keyName) = 0;
+};
+
+// Exit codes of Uninst.exe.
+enum UninstallExitCode : int {
+  kUninstallComplete = 0,   // everything the product installed is gone
+  kUninstallPartial = 1,    // something installed had to be left (in use, access denied)
+  kProductRunning = 2,      // the product's main window is open; nothing removed
+  kListUnreadable = 3,      // Uninst.lst is missing or damaged; nothing removed
+  kUninstallCancelled = 4,  // the user answered No; nothing removed
+};
+
+struct RemovalReport {
+  int filesRemoved = 0;
+  int foldersRemoved = 0;
+  std::vector<std::u16string> filesLeft;       // full paths of installed files that could not be deleted
+  std::vector<std::u16string> foldersKept;     // install-tree folders that still hold other files
+  std::vector<std::u16string> shortcutsRemoved;
+  std::vector<std::u16string> shortcutsLeft;
+  std::vector<std::u16string> entriesRemoved;  // uninstall key names
+  std::vector<std::u16string> entriesLeft;
+  // The running uninstaller is one of the listed files: it cannot delete
+  // itself, so a helper deletes it (and its folder, when selfFolderPending)
+  // after this process has ended.
+  std::u16string selfPath;
+  bool selfFolderPending = false;
+
+  bool Complete() const { return filesLeft.empty() && shortcutsLeft.empty() && entriesLeft.empty(); }
+  int ExitCode() const { return Complete() ? kUninstallComplete : kUninstallPartial; }
+  // The helper could not be started: the uninstaller stays, and so does its folder.
+  void SelfRemovalFailed();
+};
+
+// Removes, in this order: the shortcuts of the list in every shortcut folder
+// whose target lies in installDir; every listed file (except runningExe,
+// which is left to the self-removal helper); every folder of the install
+// tree that is then empty, deepest first, installDir last; and each listed
+// uninstall entry whose UninstallString points into installDir. Shortcuts
+// and entries of another installation of the product are left alone.
+// installDir ends in a backslash.
+RemovalReport RunRemoval(const UninstallList& list, const std::u16string& installDir,
+                         const std::u16string& runningExe, UninstallSystem& system);
+
+// The folders of the install tree that hold listed files, relative to it,
+// deepest first ("Lang\zh", "Lang", ...); the install folder itself is not
+// among them.
+std::vector<std::u16string> InstallTreeFolders(const std::vector<std::u16string>& files);
+
+// A folder path for messages and folder calls: without its trailing
+// backslash, except for a drive's root ("C:\").
+std::u16string WithoutTrailingBackslash(std::u16string path);
+
+// True when path (an UninstallString or shortcut target, possibly quoted and
+// followed by arguments) names something inside folder, which ends in a
+// backslash.
+bool PathLiesIn(const std::u16string& path, const std::u16string& folder);
+
+// The title under which the product's main window was found, or empty: the
+// class with the first title, then the class with the second; a window found
+// under an empty title does not count.
+std::u16string FoundRunningTitle(const UninstallList& list,
+                                 const std::function<bool(const std::u16string& windowClass,
+                                                          const std::u16string& title)>& windowExists);
+
+}  // namespace vo

@@ -1,0 +1,233 @@
+#include "uninstall/UninstallList.h"
+
+#include "shell/ShellError.h"
+#include "shell/ShellLinks.h"
+
+namespace vo {
+
+const char16_t kUninstallerFileName[] = u"Uninst.exe";
+const char16_t kUninstallListFileName[] = u"Uninst.lst";
+
+namespace {
+
+const char kFormatVersion[] = "1";
+
+char16_t FoldCase(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - u'a' + u'A') : c; }
+
+bool IsForbiddenNameChar(char16_t c) {
+  return c < 0x20 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'|' || c == u'?' || c == u'*';
+}
+
+bool IsPlainComponent(const std::u16string& name) {
+  if (name.empty() || name.back() == u'.' || name.back() == u' ') return false;  // also rules out ".."
+  for (char16_t c : name)
+    if (IsForbiddenNameChar(c)) return false;
+  return true;
+}
+
+void AppendUnique(std::vector<std::u16string>& list, const std::u16string& item) {
+  for (const std::u16string& present : list)
+    if (SamePath(present, item)) return;
+  list.push_back(item);
+}
+
+bool HasControlCharacter(const std::u16string& text) {
+  for (char16_t c : text)
+    if (c < 0x20) return true;
+  return false;
+}
+
+// A subkey of ...\Uninstall: one registry name, never empty (an empty name
+// would address the Uninstall key itself).
+bool IsUsableKeyName(const std::u16string& name) {
+  return !name.empty() && name.find(u'\\') == std::u16string::npos && !HasControlCharacter(name);
+}
+
+bool IsUsableLinkName(const std::u16string& name) {
+  return name.find_first_of(u"\\/") == std::u16string::npos && IsPlainComponent(name);
+}
+
+// The one-line form of a value; product names come from trusted build data,
+// but a line break in one would split the list.
+std::string LineValue(const std::u16string& value, const char* what) {
+  if (HasControlCharacter(value)) throw EUninstallList(std::string(what) + " holds a control character");
+  return Utf16ToUtf8(value);
+}
+
+}  // namespace
+
+bool SamePath(const std::u16string& a, const std::u16string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  return true;
+}
+
+std::u16string PlainRelativePath(const std::u16string& path) {
+  std::u16string result;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find_first_of(u"\\/", start);
+    if (end == std::u16string::npos) end = path.size();
+    const std::u16string component = path.substr(start, end - start);
+    start = end + 1;
+    if (component.empty() || component == u".") continue;
+    if (!IsPlainComponent(component)) return {};
+    if (!result.empty()) result += u'\\';
+    result += component;
+  }
+  return result;
+}
+
+std::u16string InstalledMemberPath(const UninstallMember& member) {
+  // The extractor writes only the last component of the file name, into the
+  // target folder text followed directly by that name.
+  const size_t separator = member.fileName.find_last_of(u"\\:");
+  const std::u16string name = separator == std::u16string::npos ? member.fileName : member.fileName.substr(separator + 1);
+  if (member.useInstallDir) return PlainRelativePath(name);
+  if (!member.targetFolder.empty() && member.targetFolder[0] == u'$') return {};
+  return PlainRelativePath(member.targetFolder + name);
+}
+
+UninstallListProduct ReadUninstallListProduct(const std::function<std::u16string(int id)>& setting) {
+  return {setting(1001), setting(1002), setting(1003), setting(1004), setting(1005)};
+}
+
+std::u16string UninstallList::ProductName(int uiLanguage) const {
+  const std::u16string& preferred = uiLanguage == 0 ? productNameZh : productNameEn;
+  const std::u16string& other = uiLanguage == 0 ? productNameEn : productNameZh;
+  return preferred.empty() ? other : preferred;
+}
+
+std::string BuildUninstallList(const std::vector<UninstallMember>& members, const UninstallListProduct& product) {
+  std::string out = "; Uninst.lst: what this product installed, for its uninstaller Uninst.exe\r\n";
+  auto line = [&out](const std::string& key, const std::string& value) { out += key + "=" + value + "\r\n"; };
+  line("Format", kFormatVersion);
+  line("WindowClass", LineValue(product.windowClass, "window class"));
+  line("WindowTitle", LineValue(product.windowTitle, "window title"));
+  line("WindowTitleAlt", LineValue(product.windowTitleAlt, "second window title"));
+
+  struct Language {
+    const char* suffix;
+    const std::u16string& name;
+  };
+  for (const Language& language : {Language{".0", product.productNameZh}, Language{".2", product.productNameEn}}) {
+    if (language.name.empty()) continue;  // the installer names nothing after an empty name
+    const std::string suffix = language.suffix;
+    line("ProductName" + suffix, LineValue(language.name, "product name"));
+    const std::u16string link = ShortcutFileName(language.name);
+    if (IsUsableLinkName(link)) line("Shortcut" + suffix, Utf16ToUtf8(link));
+    if (!IsUsableKeyName(language.name))
+      throw EUninstallList("product name \"" + Utf16ToUtf8(language.name) + "\" cannot name an uninstall entry");
+    line("UninstallKey" + suffix, Utf16ToUtf8(language.name));
+  }
+
+  std::vector<std::u16string> files;
+  for (const UninstallMember& member : members) {
+    const std::u16string path = InstalledMemberPath(member);
+    if (!path.empty()) AppendUnique(files, path);
+  }
+  AppendUnique(files, kUninstallerFileName);
+  AppendUnique(files, kUninstallListFileName);
+  for (const std::u16string& file : files) line("File", Utf16ToUtf8(file));
+  return out;
+}
+
+UninstallList ParseUninstallList(const std::string& text) {
+  std::u16string wide;
+  if (!Utf8ToUtf16(text, wide)) throw EUninstallList("the list is not UTF-8 text");
+  if (!wide.empty() && wide[0] == u'\xFEFF') wide.erase(0, 1);
+
+  UninstallList list;
+  bool formatSeen = false;
+  size_t start = 0;
+  for (int lineNumber = 1; start < wide.size(); ++lineNumber) {
+    size_t end = wide.find(u'\n', start);
+    if (end == std::u16string::npos) end = wide.size();
+    std::u16string line = wide.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == u'\r') line.pop_back();
+    if (line.empty() || line[0] == u';') continue;
+
+    const std::string where = "line " + std::to_string(lineNumber) + ": ";
+    const size_t equals = line.find(u'=');
+    if (equals == std::u16string::npos) throw EUninstallList(where + "no \"=\" in \"" + Utf16ToUtf8(line) + "\"");
+    const std::u16string key = line.substr(0, equals);
+    const std::u16string value = line.substr(equals + 1);
+    // Shortcut.0 and Shortcut.2 are both just shortcuts to remove.
+    const std::u16string baseKey = key.substr(0, key.find(u'.'));
+
+    if (!formatSeen) {
+      if (key != u"Format") throw EUninstallList(where + "the list does not start with its Format entry");
+      if (Utf16ToUtf8(value) != kFormatVersion)
+        throw EUninstallList(where + "list format " + Utf16ToUtf8(value) + " is not supported");
+      formatSeen = true;
+    } else if (key == u"WindowClass") {
+      list.windowClass = value;
+    } else if (key == u"WindowTitle") {
+      list.windowTitle = value;
+    } else if (key == u"WindowTitleAlt") {
+      list.windowTitleAlt = value;
+    } else if (key == u"ProductName.0") {
+      list.productNameZh = value;
+    } else if (key == u"ProductName.2") {
+      list.productNameEn = value;
+    } else if (baseKey == u"Shortcut") {
+      if (!IsUsableLinkName(value)) throw EUninstallList(where + "\"" + Utf16ToUtf8(value) + "\" is not a file name");
+      AppendUnique(list.shortcuts, value);
+    } else if (baseKey == u"UninstallKey") {
+      if (!IsUsableKeyName(value)) throw EUninstallList(where + "\"" + Utf16ToUtf8(value) + "\" is not a key name");
+      AppendUnique(list.uninstallKeys, value);
+    } else if (key == u"File") {
+      const std::u16string path = PlainRelativePath(value);
+      // Only the plain form is accepted: anything else did not come from
+      // BuildUninstallList and might reach outside the install folder.
+      if (path.empty() || path != value)
+        throw EUninstallList(where + "\"" + Utf16ToUtf8(value) + "\" is not a path inside the install folder");
+      AppendUnique(list.files, path);
+    }
+  }
+  if (!formatSeen) throw EUninstallList("the list is empty");
+  return list;
+}
+
+bool Utf8ToUtf16(const std::string& text, std::u16string& out) {
+  out.clear();
+  out.reserve(text.size());
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    char32_t c;
+    size_t length;
+    if (lead < 0x80) {
+      c = lead, length = 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      c = lead & 0x1F, length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      c = lead & 0x0F, length = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      c = lead & 0x07, length = 4;
+    } else {
+      return false;  // a continuation byte, an overlong two-byte lead, or beyond U+10FFFF
+    }
+    if (i + length > n) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
+      return false;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += char16_t(0xD800 + (c >> 10));
+      out += char16_t(0xDC00 + (c & 0x3FF));
+    } else {
+      out += char16_t(c);
+    }
+    i += length;
+  }
+  return true;
+}
+
+}  // namespace vo
