@@ -9,18 +9,15 @@ cd "$(dirname "$0")"
 root=$PWD
 
 bash setup.sh
-mkdir -p build
+source cmake/trees.sh
 echo "building native tree (package tool)..."
-cmake -S . -B build/native-asan -G Ninja -Wno-dev -DSANITIZE=ON >/dev/null
-cmake --build build/native-asan --target stpack >/dev/null
+build_tree native stpack || { tail -n 40 "$native_tree".*.log; exit 1; }
 echo "building win32 tree..."
-cmake -S . -B build/win32 -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel -DHOST_STPACK="$root/build/native-asan/tools/stpack" >/dev/null
-cmake --build build/win32 >/dev/null
-setup_exe=$root/build/win32/examples/DrawvaneSetup.exe
+build_tree win32 || { tail -n 40 "$win32_tree".*.log; exit 1; }
+setup_exe=$root/$win32_tree/examples/DrawvaneSetup.exe
 echo "built $setup_exe ($(stat -c %s "$setup_exe") bytes)"
 echo "package contents:"
-build/native-asan/tools/stpack list build/win32/examples/drawvane/Drawvane.stp
+"$native_tree"/tools/stpack list "$win32_tree"/examples/drawvane/Drawvane.stp
 
 if [ -n "${DISPLAY:-}" ]; then
   export WINEARCH=win32 WINEPREFIX=$root/build/run-prefix WINEDEBUG=-all
@@ -31,7 +28,7 @@ fi
 
 source tests/e2e/lib.sh
 e2e_init run
-spy=$root/build/win32/gui/wizspy.exe
+spy=$root/$win32_tree/gui/wizspy.exe
 dump=$E2E_TMP/dump.txt
 # The Next button's caption in the wizard's current state.
 next_caption() {

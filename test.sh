@@ -11,20 +11,11 @@ root=$PWD
 
 bash setup.sh >/dev/null || { echo "setup failed" >&2; exit 1; }
 
-jobs=$(nproc)
-build_tree() {  # name, extra cmake args...
-  local dir=build/$1; shift
-  cmake -S . -B "$dir" -G Ninja -Wno-dev "$@" >"build/$(basename "$dir").configure.log" 2>&1 &&
-    cmake --build "$dir" -j "$jobs" >"build/$(basename "$dir").build.log" 2>&1
-}
-mkdir -p build
+source cmake/trees.sh
 echo "building native (sanitizers)..."
-build_tree native-asan -DSANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo ||
-  { tail -n 60 build/native-asan.*.log; echo "0 passed, 1 failed"; exit 1; }
+build_tree native || { tail -n 60 "$native_tree".*.log; echo "0 passed, 1 failed"; exit 1; }
 echo "building win32..."
-build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel \
-  -DHOST_STPACK="$root/build/native-asan/tools/stpack" ||
-  { tail -n 60 build/win32.*.log; echo "0 passed, 1 failed"; exit 1; }
+build_tree win32 || { tail -n 60 "$win32_tree".*.log; echo "0 passed, 1 failed"; exit 1; }
 
 total_passed=0
 total_failed=0
@@ -55,7 +46,7 @@ run_gtest() {  # label, command...
 echo "== native unit tests (ASan+UBSan)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-for t in build/native-asan/tests/*_tests; do
+for t in "$native_tree"/tests/*_tests; do
   [ -x "$t" ] && run_gtest "native $(basename "$t")" "$t"
 done
 
@@ -72,7 +63,7 @@ mkdir -p "$HOME"
 echo "== Windows unit tests (Wine)"
 if wineboot -i >"$logs/wineboot.log" 2>&1; then
   wineserver -w
-  for t in build/win32/tests/*_tests.exe; do
+  for t in "$win32_tree"/tests/*_tests.exe; do
     [ -f "$t" ] && run_gtest "wine $(basename "$t" .exe)" wine "$t"
   done
 else
