@@ -106,10 +106,14 @@ bool TryDecimalNumber(const std::u16string& text, bool& isNonZero) {
   size_t digits = 0;
   bool nonZero = false;
   for (; i < n && IsDigit(text[i]); ++i, ++digits) nonZero |= text[i] != u'0';
+  bool separatorSeen = false;
   if (i < n && text[i] == separator) {
+    separatorSeen = true;
     for (++i; i < n && IsDigit(text[i]); ++i, ++digits) nonZero |= text[i] != u'0';
   }
-  if (digits == 0) return false;
+  // A lone separator is a number too (zero), as the runtime's float parser
+  // reads it; a sign alone is not.
+  if (digits == 0 && !separatorSeen) return false;
   if (i < n && (text[i] == u'e' || text[i] == u'E')) {
     ++i;
     if (i < n && (text[i] == u'+' || text[i] == u'-')) ++i;

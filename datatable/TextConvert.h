@@ -42,7 +42,8 @@ int32_t TextToInt32(const std::u16string& text);
 std::u16string Int32ToText(int32_t value);
 
 // True when text is a decimal number written with UserDecimalSeparator()
-// (leading and trailing spaces, sign, fraction and exponent allowed);
+// (leading and trailing spaces, sign, fraction and exponent allowed; at
+// least one digit or the separator, so "." alone reads as zero);
 // isNonZero then tells whether its value differs from zero.
 bool TryDecimalNumber(const std::u16string& text, bool& isNonZero);
 // A decimal number reads true when not zero; otherwise "True" or "False" in

@@ -153,7 +153,9 @@ const BooleanCase kBooleanCases[] = {
     {u"yes", u'.', std::nullopt},
     {u"True ", u'.', std::nullopt},
     {u"$1", u'.', std::nullopt},
-    {u".", u'.', std::nullopt},
+    {u".", u'.', false},
+    {u"-.", u'.', false},
+    {u" . ", u'.', false},
     {u"1e", u'.', std::nullopt},
     {u"-", u'.', std::nullopt},
 };
