@@ -16,8 +16,10 @@
 #include "package/PackageManifest.h"
 #include "package/PackageReader.h"
 #include "tools/stpack/Console.h"
+#include "tools/stpack/ProductSettingsFile.h"
 #include "tools/stpack/ProgressBar.h"
 #include "tools/stpack/Utf8.h"
+#include "uninstall/UninstallList.h"
 
 namespace vo::stpack {
 namespace {
@@ -62,8 +64,9 @@ bool EndsWithSeparator(const std::u16string& path) {
 
 struct SourceItem {
   ManifestEntry entry;
-  std::u16string path;  // the file to read
-  std::string place;    // "manifest.txt:3" or the path below the tree
+  std::u16string path;              // the file to read
+  std::string place;                // "manifest.txt:3" or the path below the tree
+  std::optional<std::string> data;  // the member's bytes when they are made here, not read from path
 };
 
 std::vector<SourceItem> ItemsFromManifest(PackageFileSystem& files, const std::u16string& manifest) {
@@ -142,6 +145,69 @@ void CheckItems(PackageFileSystem& files, const std::vector<SourceItem>& items) 
   }
 }
 
+// True when the member installs to fileName in the install folder itself.
+// Windows drops trailing dots and spaces from a name it creates, so
+// "Uninst.exe." lands on "Uninst.exe".
+bool InstallsToInstallFolderAs(const ManifestEntry& entry, const std::u16string& fileName) {
+  if (!entry.useInstallDir && !entry.targetFolder.empty()) return false;
+  std::u16string name = entry.fileName;
+  while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
+  return SamePath(name, fileName);
+}
+
+// The uninstaller and its list as the two members that follow the source's
+// members. Checks first that the source does not install files of the same
+// names, that the program exists and that the product settings make a list.
+std::vector<SourceItem> UninstallerItems(PackageFileSystem& files, const std::vector<SourceItem>& items,
+                                         const UninstallerSource& uninstaller) {
+  for (const SourceItem& item : items) {
+    for (const std::u16string name : {kUninstallerFileName, kUninstallListFileName}) {
+      if (InstallsToInstallFolderAs(item.entry, name)) {
+        throw ToolError(item.place + ": this member installs to " + Quoted(name) +
+                        " in the install folder, where stpack puts the uninstaller it adds to every package; drop "
+                        "it, or build with --no-uninstaller to ship your own");
+      }
+    }
+  }
+
+  const char* const remedy = ": pass --uninstaller FILE, or --no-uninstaller to build a package without one";
+  if (uninstaller.programIsDefault && uninstaller.program.empty()) {
+    throw ToolError(std::string("cannot tell which folder stpack runs from to find Uninst.exe there") + remedy);
+  }
+  if (!files.FileExists(uninstaller.program)) {
+    throw ToolError((uninstaller.programIsDefault ? "no uninstaller beside stpack (" + Quoted(uninstaller.program) +
+                                                        " does not exist)"
+                                                  : "uninstaller " + Quoted(uninstaller.program) +
+                                                        " does not exist or is not a file") +
+                    remedy);
+  }
+
+  const ProductSettingsFile settings = ReadProductSettingsFile(files, uninstaller.productSettings);
+  std::vector<UninstallMember> members;
+  for (const SourceItem& item : items) {
+    members.push_back({item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir});
+  }
+  members.push_back({u"", kUninstallerFileName, false});
+  members.push_back({u"", kUninstallListFileName, false});
+  std::string list;
+  try {
+    list = BuildUninstallList(members, ReadUninstallListProduct([&](int id) { return settings.Setting(id); }));
+  } catch (const EUninstallList& e) {
+    throw ToolError(U8(uninstaller.productSettings) + ": " + e.what());
+  }
+
+  SourceItem program;
+  program.entry.fileName = kUninstallerFileName;
+  program.path = uninstaller.program;
+  program.place = "uninstaller " + Quoted(uninstaller.program);
+  SourceItem listItem;
+  listItem.entry.fileName = kUninstallListFileName;
+  listItem.path = uninstaller.productSettings;
+  listItem.place = "uninstall list made from " + Quoted(uninstaller.productSettings);
+  listItem.data = std::move(list);
+  return {program, listItem};
+}
+
 std::string CipherName(int index) {
   try {
     return CreateCipherByIndex(uint8_t(index))->GetAlgorithm();
@@ -195,17 +261,23 @@ class VerifyingFileSystem final : public PackageFileSystem {
 
 }  // namespace
 
-void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options) {
+void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options,
+                  const std::optional<UninstallerSource>& uninstaller) {
   std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
   std::error_code ec;
   const bool fromTree = fs::is_directory(fs::path(source), ec);
   if (!fromTree && !files->FileExists(source)) throw ToolError(Quoted(source) + " is neither a manifest file nor a folder");
   std::vector<SourceItem> items = fromTree ? ItemsFromTree(source, output) : ItemsFromManifest(*files, source);
   CheckItems(*files, items);
+  if (uninstaller) {
+    for (SourceItem& item : UninstallerItems(*files, items, *uninstaller)) items.push_back(std::move(item));
+  }
   CheckWriterOptions(options);  // before any file is created
 
   uint64_t totalBytes = 0;
-  for (const SourceItem& item : items) totalBytes += fs::file_size(fs::path(item.path), ec);
+  for (const SourceItem& item : items) {
+    totalBytes += item.data ? item.data->size() : fs::file_size(fs::path(item.path), ec);
+  }
 
   const std::u16string partial = output + u".partial";
   int64_t written = 0;
@@ -219,7 +291,7 @@ void BuildPackage(const std::u16string& source, const std::u16string& output, co
         bar.Update(totalBytes ? int(doneBytes * 100 / totalBytes) : 0, U8(item.entry.targetFolder + item.entry.fileName));
         std::string data;
         try {
-          data = ReadWholeFile(*files, item.path);
+          data = item.data ? *item.data : ReadWholeFile(*files, item.path);
         } catch (const std::runtime_error& e) {
           throw ToolError(item.place + ": " + e.what());
         }
@@ -241,7 +313,8 @@ void BuildPackage(const std::u16string& source, const std::u16string& output, co
     files->RemoveFile(partial);
     throw;
   }
-  PrintOut(U8(output) + ": " + std::to_string(items.size()) + " member" + (items.size() == 1 ? "" : "s") + ", " +
+  PrintOut(U8(output) + ": " + std::to_string(items.size()) + " member" + (items.size() == 1 ? "" : "s") +
+           (uninstaller ? " (uninstaller added)" : "") + ", " +
            std::to_string(doneBytes) + " bytes packed into " + std::to_string(written) + " (cipher " +
            std::to_string(options.cipherIndex) + " " + CipherName(options.cipherIndex) + ", hash " +
            std::to_string(options.hashIndex) + " " + HashName(options.hashIndex) + ", level " +

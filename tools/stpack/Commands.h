@@ -16,10 +16,22 @@ class ToolError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The uninstaller build adds to the install folder after the source's
+// members: the program as "Uninst.exe", and "Uninst.lst", the list of every
+// file the package installs there, made with the product settings.
+struct UninstallerSource {
+  std::u16string program;          // the Uninst.exe to pack
+  bool programIsDefault = false;   // found beside stpack rather than named by --uninstaller
+  std::u16string productSettings;  // product.ini with settings 1001 to 1005
+};
+
 // Writes a layout A package from a manifest file or a folder tree, through a
 // temporary file beside output that is renamed at the end (nothing is left
-// behind on failure).
-void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options);
+// behind on failure), with the uninstaller and its list as the last two
+// members unless uninstaller is empty. Every check (sources, names, the
+// uninstaller, the product settings) is made before output is created.
+void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options,
+                  const std::optional<UninstallerSource>& uninstaller);
 
 // Prints the package's file table.
 void ListPackage(const std::u16string& package);

@@ -1,8 +1,9 @@
 #pragma once
 // The console side of stpack, one file per platform: the entry point that
-// turns the command line into UTF-16 arguments, and text output. Output is
-// UTF-8; on a Windows console it is written as UTF-16 so that names in any
-// language show.
+// turns the command line into UTF-16 arguments, text output, and where the
+// program itself lies. Output is UTF-8; on a Windows console it is written
+// as UTF-16 so that names in any language show. The tests link their own
+// implementation of these functions, which records the output.
 
 #include <string>
 #include <vector>
@@ -17,5 +18,9 @@ void PrintOut(const std::string& utf8);
 void PrintErr(const std::string& utf8);
 // True when standard error is a terminal (the progress bar draws there).
 bool ErrIsTerminal();
+
+// The folder of the running stpack executable with its trailing separator
+// (where the build puts the default Uninst.exe), or empty when unknown.
+std::u16string ExecutableFolder();
 
 }  // namespace vo::stpack

@@ -1,5 +1,7 @@
-// Linux console glue: UTF-8 arguments in, UTF-8 text out.
+// Linux console glue: UTF-8 arguments in, UTF-8 text out; the program's
+// own folder from /proc/self/exe.
 
+#include <climits>
 #include <cstdio>
 
 #include <unistd.h>
@@ -17,6 +19,16 @@ void PrintErr(const std::string& utf8) {
 }
 
 bool ErrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+std::u16string ExecutableFolder() {
+  char path[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
+  if (length <= 0 || size_t(length) >= sizeof path) return {};
+  std::string text(path, size_t(length));
+  const size_t slash = text.rfind('/');
+  if (slash == std::string::npos) return {};
+  return Utf8ToUtf16(text.substr(0, slash + 1)).value_or(u"");
+}
 
 }  // namespace vo::stpack
 

@@ -33,6 +33,25 @@ void PrintErr(const std::string& utf8) { Print(STD_ERROR_HANDLE, stderr, utf8); 
 
 bool ErrIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
 
+std::u16string ExecutableFolder() {
+  // GetModuleFileNameW returns the buffer's size when it had to cut the name
+  // (and on Windows XP sets no error), so grow the buffer until it fits.
+  std::wstring path(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    if (path.size() >= 32768) return {};
+    path.resize(path.size() * 2);
+  }
+  const size_t separator = path.find_last_of(L"\\/");
+  if (separator == std::wstring::npos) return {};
+  return std::u16string(reinterpret_cast<const char16_t*>(path.data()), separator + 1);
+}
+
 }  // namespace vo::stpack
 
 int wmain(int argc, wchar_t** argv) {

@@ -1,6 +1,8 @@
 // stpack: makes and inspects setup packages.
 //
-//   stpack build SOURCE -o OUT.stp [--cipher N] [--hash N] [--level N]
+//   stpack build SOURCE -o OUT.stp --product product.ini [--uninstaller FILE]
+//                [--cipher N] [--hash N] [--level N]
+//   stpack build SOURCE -o OUT.stp --no-uninstaller [...]
 //   stpack list PACKAGE
 //   stpack extract PACKAGE FOLDER [--system-dir FOLDER]
 //   stpack verify PACKAGE
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,14 +22,21 @@
 #include "package/PackageManifest.h"
 #include "tools/stpack/Commands.h"
 #include "tools/stpack/Console.h"
+#include "uninstall/UninstallList.h"
 
 namespace vo::stpack {
 namespace {
 
 const char kUsage[] =
     "usage:\n"
-    "  stpack build SOURCE -o OUT.stp [--cipher N] [--hash N] [--level N]\n"
+    "  stpack build SOURCE -o OUT.stp --product product.ini [--uninstaller FILE]\n"
+    "               [--cipher N] [--hash N] [--level N]\n"
+    "  stpack build SOURCE -o OUT.stp --no-uninstaller [--cipher N] [--hash N] [--level N]\n"
     "      SOURCE is a manifest file (see tools/README.md) or a folder tree.\n"
+    "      The uninstaller Uninst.exe and its list Uninst.lst, made from the\n"
+    "      product settings file --product, go last into the install folder.\n"
+    "      --uninstaller names the program, by default Uninst.exe beside stpack;\n"
+    "      --no-uninstaller adds neither (and --product is then ignored).\n"
     "      --cipher 0-8 (default 5, Rijndael), --hash 0-4 (default 3, SHA-256),\n"
     "      --level 0-9 (default 9).\n"
     "  stpack list PACKAGE\n"
@@ -44,9 +54,13 @@ struct CommandLine {
   std::u16string command;
   std::vector<std::u16string> positional;
   std::map<std::u16string, std::u16string> options;  // "--level" -> "9"
+  std::set<std::u16string> flags;                    // "--no-uninstaller"
 };
 
-CommandLine Parse(const std::vector<std::u16string>& arguments, const std::vector<std::u16string>& known) {
+// known: the options that take a value ("--level 9" or "--level=9"); flags:
+// the options that take none.
+CommandLine Parse(const std::vector<std::u16string>& arguments, const std::vector<std::u16string>& known,
+                  const std::vector<std::u16string>& flags = {}) {
   CommandLine line;
   line.command = arguments.empty() ? u"" : arguments[0];
   for (size_t i = 1; i < arguments.size(); ++i) {
@@ -58,6 +72,11 @@ CommandLine Parse(const std::vector<std::u16string>& arguments, const std::vecto
       if (equals != std::u16string::npos) {
         name = argument.substr(0, equals);
         value = argument.substr(equals + 1);
+      }
+      if (std::find(flags.begin(), flags.end(), name) != flags.end()) {
+        if (value) throw UsageError("option " + Quoted(name) + " takes no value");
+        line.flags.insert(name);
+        continue;
       }
       if (std::find(known.begin(), known.end(), name) == known.end()) {
         throw UsageError("unknown option " + Quoted(name) + " for " + Quoted(line.command));
@@ -98,10 +117,39 @@ void ExpectPositional(const CommandLine& line, size_t count) {
   }
 }
 
+// What build adds for the uninstaller, from --product, --uninstaller and
+// --no-uninstaller.
+std::optional<UninstallerSource> UninstallerFromCommandLine(const CommandLine& line) {
+  auto product = line.options.find(u"--product");
+  auto program = line.options.find(u"--uninstaller");
+  if (line.flags.count(u"--no-uninstaller")) {
+    if (program != line.options.end()) throw UsageError("give either --uninstaller or --no-uninstaller, not both");
+    return std::nullopt;
+  }
+  if (product == line.options.end() || product->second.empty()) {
+    throw UsageError(
+        "the uninstaller's list needs the product settings: add --product product.ini, or build without the "
+        "uninstaller with --no-uninstaller");
+  }
+  UninstallerSource source;
+  source.productSettings = product->second;
+  if (program != line.options.end()) {
+    if (program->second.empty()) throw UsageError("--uninstaller needs a file");
+    source.program = program->second;
+  } else {
+    source.programIsDefault = true;
+    const std::u16string folder = ExecutableFolder();
+    if (!folder.empty()) source.program = folder + kUninstallerFileName;
+  }
+  return source;
+}
+
 void Dispatch(const std::vector<std::u16string>& arguments) {
   const std::u16string command = arguments.empty() ? u"" : arguments[0];
   if (command == u"build") {
-    CommandLine line = Parse(arguments, {u"-o", u"--output", u"--cipher", u"--hash", u"--level"});
+    CommandLine line = Parse(arguments, {u"-o", u"--output", u"--cipher", u"--hash", u"--level", u"--product",
+                                         u"--uninstaller"},
+                             {u"--no-uninstaller"});
     ExpectPositional(line, 1);
     auto output = line.options.find(u"--output");
     if (output == line.options.end() || output->second.empty()) throw UsageError("build needs -o OUT.stp");
@@ -109,7 +157,7 @@ void Dispatch(const std::vector<std::u16string>& arguments) {
     options.cipherIndex = Number(line, u"--cipher", kDefaultCipherIndex, 0, 8);
     options.hashIndex = Number(line, u"--hash", kDefaultHashIndex, 0, 4);
     options.level = Number(line, u"--level", kDefaultLevel, 0, 9);
-    BuildPackage(line.positional[0], output->second, options);
+    BuildPackage(line.positional[0], output->second, options, UninstallerFromCommandLine(line));
   } else if (command == u"list" || command == u"verify") {
     CommandLine line = Parse(arguments, {});
     ExpectPositional(line, 1);

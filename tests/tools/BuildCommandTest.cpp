@@ -1,0 +1,264 @@
+// stpack build end to end: packages written by the tool in a scratch folder,
+// read back with the package reader and extracted, with the uninstaller and
+// its list as the last two members; and the command lines and sources it
+// refuses before any output exists.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "TestConsole.h"
+#include "datatable/TextConvert.h"
+#include "package/PackageReader.h"
+#include "package/PackageTestSupport.h"
+#include "tools/stpack/Console.h"
+#include "tools/stpack/Utf8.h"
+#include "uninstall/UninstallList.h"
+
+namespace vo::test {
+namespace {
+
+const char kProductIni[] =
+    "\xEF\xBB\xBF# Corvenna Drawvane\r\n"
+    "1001 = TfrmImageEditor\r\n"
+    "1002 = Drawvane\r\n"
+    "1003 = \xE6\x9F\xAF\xE9\x9B\xAF\xE7\xBA\xB3\xE7\x94\xBB\xE5\x9B\xBE\r\n"  // 柯雯纳画图
+    "1004 = Corvenna Drawvane\r\n"
+    "1005 = \xE6\x9F\xAF\xE9\x9B\xAF\xE7\xBA\xB3\xE7\x94\xBB\xE5\x9B\xBE\r\n"
+    "1009 = -1\r\n"
+    "1011 = 2.0\r\n";
+
+// Lines 2 to 7 are members; a case may add line 8.
+const char kManifest[] =
+    "# TARGET FOLDER | SOURCE FILE | FILE NAME | OPTIONS\n"
+    "         | Drawvane.exe     |\n"
+    "         | ReadMe.txt       |\n"
+    "Lang     | Lang/en.ini      |\n"
+    "$System$ | palette.dat      |\n"
+    "$Third$  | helper.dll       | helper.dll | UseInstallDir\n"
+    "Lang     | other-uninst.exe | Uninst.exe\n";
+
+const char kDefaultUninstaller[] = "MZ the uninstaller beside the tool";
+const char kNamedUninstaller[] = "MZ the uninstaller named on the command line";
+
+// A scratch folder with a payload as a manifest (src/) and as a folder tree
+// (tree/), product settings, an uninstaller beside a pretend tool (tool/)
+// and another one elsewhere (bin/).
+class Workspace {
+ public:
+  Workspace() {
+    for (const char* file : {"Drawvane.exe", "ReadMe.txt", "Lang/en.ini", "palette.dat", "helper.dll",
+                             "other-uninst.exe", "own.exe"}) {
+      WriteBytes(box.Path(std::string("src/") + file), std::string("content of ") + file);
+    }
+    WriteBytes(box.Path("src/payload.manifest"), kManifest);
+    for (const char* file : {"Drawvane.exe", "Lang/en.ini", "$System$/palette.dat"}) {
+      WriteBytes(box.Path(std::string("tree/") + file), std::string("tree file ") + file);
+    }
+    WriteBytes(box.Path("product.ini"), kProductIni);
+    WriteBytes(box.Path("tool/Uninst.exe"), kDefaultUninstaller);
+    WriteBytes(box.Path("bin/MyUninst.exe"), kNamedUninstaller);
+    fs::create_directories(box.Path("empty-tool"));
+    ResetConsole();
+    Console().executableFolder = box.Folder("tool");
+  }
+
+  std::u16string Arg(const std::string& relative) const { return Api(box.Path(relative)); }
+
+  // Runs stpack build SOURCE -o out.stp and the extra arguments, in which
+  // "@name" stands for the path of box/name.
+  int Build(const std::string& source, const std::vector<std::string>& extra) const {
+    std::vector<std::u16string> arguments = {u"build", Arg(source), u"-o", Arg("out.stp")};
+    for (const std::string& argument : extra) {
+      const size_t at = argument.find('@');
+      const std::u16string head = stpack::Utf8ToUtf16(argument.substr(0, at)).value();
+      arguments.push_back(at == std::string::npos ? head : head + Arg(argument.substr(at + 1)));
+    }
+    return stpack::Run(arguments);
+  }
+
+  std::vector<PackageEntry> Entries() const {
+    std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
+    std::optional<std::vector<PackageEntry>> entries = ReadPackageEntries(*files, Arg("out.stp"), u"");
+    if (!entries) throw std::runtime_error("the output has no file table");
+    return *entries;
+  }
+
+  // Extracts out.stp into install/ (system-folder members into sys/) and
+  // returns the files of install/ as relative backslash paths, sorted.
+  std::vector<std::u16string> ExtractInstallFolder() const {
+    ExtractPackage(Arg("out.stp"), u"", box.Folder("install"), {}, *CreatePlatformFileSystem(box.Folder("sys")));
+    std::vector<std::u16string> found;
+    for (const auto& item : fs::recursive_directory_iterator(box.Path("install"))) {
+      if (!item.is_regular_file()) continue;
+      std::u16string relative = item.path().lexically_relative(box.Path("install")).generic_u16string();
+      std::replace(relative.begin(), relative.end(), u'/', u'\\');
+      found.push_back(relative);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+
+  bool OutputExists() const {
+    return fs::exists(box.Path("out.stp")) || fs::exists(box.Path("out.stp.partial"));
+  }
+
+  Sandbox box;
+};
+
+std::vector<std::u16string> Sorted(std::vector<std::u16string> items) {
+  std::sort(items.begin(), items.end());
+  return items;
+}
+
+struct BuildCase {
+  const char* name;
+  std::string source;
+  std::vector<std::string> arguments;
+  std::string uninstallerBytes;
+  size_t sourceMembers;
+  std::vector<std::u16string> listedFiles;  // Uninst.lst's File entries, in order
+};
+
+const BuildCase kBuildCases[] = {
+    {"manifest_with_named_uninstaller",
+     "src/payload.manifest",
+     {"--product", "@product.ini", "--uninstaller", "@bin/MyUninst.exe"},
+     kNamedUninstaller,
+     6,
+     // A member named Uninst.exe in a subfolder is no conflict; $System$ is
+     // never listed, a $Third$ member with UseInstallDir is.
+     {u"Drawvane.exe", u"ReadMe.txt", u"Lang\\en.ini", u"helper.dll", u"Lang\\Uninst.exe", u"Uninst.exe",
+      u"Uninst.lst"}},
+    {"folder_tree_with_uninstaller_beside_the_tool",
+     "tree",
+     {"--product=@product.ini"},
+     kDefaultUninstaller,
+     3,
+     {u"Drawvane.exe", u"Lang\\en.ini", u"Uninst.exe", u"Uninst.lst"}},
+};
+
+void PrintTo(const BuildCase& c, std::ostream* out) { *out << c.name; }
+
+class BuildWithUninstaller : public ::testing::TestWithParam<BuildCase> {};
+
+TEST_P(BuildWithUninstaller, AddsProgramAndListLast) {
+  const BuildCase& c = GetParam();
+  Workspace w;
+  ASSERT_EQ(w.Build(c.source, c.arguments), 0) << Console().err;
+  EXPECT_NE(Console().out.find(std::to_string(c.sourceMembers + 2) + " members (uninstaller added)"), std::string::npos)
+      << Console().out;
+
+  const std::vector<PackageEntry> entries = w.Entries();
+  ASSERT_EQ(entries.size(), c.sourceMembers + 2);
+  for (size_t i = 0; i < 2; ++i) {
+    const PackageEntry& e = entries[c.sourceMembers + i];
+    EXPECT_EQ(e.targetFolder, u"");
+    EXPECT_EQ(e.fileName, i == 0 ? kUninstallerFileName : kUninstallListFileName);
+    EXPECT_FALSE(e.useInstallDir);
+  }
+
+  const std::vector<std::u16string> installed = w.ExtractInstallFolder();
+  EXPECT_EQ(ReadBytes(w.box.Path("install/Uninst.exe")), c.uninstallerBytes);
+  const UninstallList list = ParseUninstallList(ReadBytes(w.box.Path("install/Uninst.lst")).value_or(""));
+  EXPECT_EQ(list.files, c.listedFiles);
+  EXPECT_EQ(Sorted(list.files), installed);  // every file of the install folder, and nothing else
+  EXPECT_EQ(list.windowClass, u"TfrmImageEditor");
+  EXPECT_EQ(list.windowTitle, u"Drawvane");
+  EXPECT_EQ(list.windowTitleAlt, u"柯雯纳画图");
+  EXPECT_EQ(list.productNameZh, u"柯雯纳画图");
+  EXPECT_EQ(list.productNameEn, u"Corvenna Drawvane");
+  EXPECT_EQ(list.shortcuts, (std::vector<std::u16string>{u"柯雯纳画图.lnk", u"Corvenna Drawvane.lnk"}));
+  EXPECT_EQ(list.uninstallKeys, (std::vector<std::u16string>{u"柯雯纳画图", u"Corvenna Drawvane"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BuildWithUninstaller, ::testing::ValuesIn(kBuildCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BuildWithoutUninstaller, AddsNothingAndLetsTheManifestShipItsOwn) {
+  Workspace w;
+  WriteBytes(w.box.Path("src/payload.manifest"), std::string(kManifest) + "| own.exe | Uninst.exe\n");
+  // --product is ignored then, even when it names no file.
+  ASSERT_EQ(w.Build("src/payload.manifest", {"--no-uninstaller", "--product", "@missing.ini"}), 0) << Console().err;
+  EXPECT_EQ(Console().out.find("uninstaller added"), std::string::npos) << Console().out;
+
+  const std::vector<PackageEntry> entries = w.Entries();
+  ASSERT_EQ(entries.size(), 7u);
+  EXPECT_EQ(entries.back().fileName, u"Uninst.exe");
+  w.ExtractInstallFolder();
+  EXPECT_EQ(ReadBytes(w.box.Path("install/Uninst.exe")), "content of own.exe");
+  EXPECT_FALSE(fs::exists(w.box.Path("install/Uninst.lst")));
+}
+
+struct FailureCase {
+  const char* name;
+  std::vector<std::string> arguments;  // after "build src/payload.manifest -o out.stp"
+  std::string manifestLine8;           // appended to the manifest when not empty
+  std::string productIni;              // replaces product.ini when not empty
+  std::string toolFolder;              // where the pretend tool runs from
+  int exitCode;
+  std::vector<std::string> messageParts;
+};
+
+const FailureCase kFailureCases[] = {
+    {"uninstaller_without_product_settings",
+     {"--uninstaller", "@bin/MyUninst.exe"}, "", "", "tool", 2,
+     {"the uninstaller's list needs the product settings", "--product product.ini", "--no-uninstaller"}},
+    {"named_uninstaller_missing",
+     {"--product", "@product.ini", "--uninstaller", "@bin/missing.exe"}, "", "", "tool", 1,
+     {"missing.exe\" does not exist", "--uninstaller FILE", "--no-uninstaller"}},
+    {"no_uninstaller_beside_the_tool",
+     {"--product", "@product.ini"}, "", "", "empty-tool", 1,
+     {"no uninstaller beside stpack", "Uninst.exe\" does not exist", "--uninstaller FILE", "--no-uninstaller"}},
+    {"manifest_installs_uninst_exe_in_other_letter_case",
+     {"--product", "@product.ini"}, "| own.exe | uninst.EXE", "", "tool", 1,
+     {"payload.manifest:8: this member installs to \"Uninst.exe\" in the install folder", "--no-uninstaller"}},
+    {"use_install_dir_member_named_uninst_lst",
+     {"--product", "@product.ini"}, "$Third$ | own.exe | Uninst.lst | UseInstallDir", "", "tool", 1,
+     {"payload.manifest:8: this member installs to \"Uninst.lst\" in the install folder", "--no-uninstaller"}},
+    {"trailing_dot_lands_on_uninst_exe",
+     {"--product", "@product.ini"}, "| own.exe | Uninst.exe.", "", "tool", 1,
+     {"payload.manifest:8: this member installs to \"Uninst.exe\"", "--no-uninstaller"}},
+    {"unknown_product_setting",
+     {"--product", "@product.ini"}, "", "1001 = TfrmImageEditor\n1006 = x\n", "tool", 1,
+     {"product.ini:2: unknown setting 1006"}},
+    {"product_name_cannot_name_an_uninstall_entry",
+     {"--product", "@product.ini"}, "", "1004 = Corvenna\\Drawvane\n", "tool", 1,
+     {"product.ini: product name \"Corvenna\\Drawvane\" cannot name an uninstall entry"}},
+    {"product_settings_file_missing",
+     {"--product", "@missing.ini"}, "", "", "tool", 1,
+     {"missing.ini: product settings file not found"}},
+    {"flag_given_a_value",
+     {"--no-uninstaller=yes"}, "", "", "tool", 2,
+     {"option \"--no-uninstaller\" takes no value"}},
+    {"uninstaller_both_named_and_refused",
+     {"--no-uninstaller", "--uninstaller", "@bin/MyUninst.exe"}, "", "", "tool", 2,
+     {"either --uninstaller or --no-uninstaller"}},
+};
+
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+
+class BuildRefused : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(BuildRefused, BeforeAnyOutputExists) {
+  const FailureCase& c = GetParam();
+  Workspace w;
+  if (!c.manifestLine8.empty()) WriteBytes(w.box.Path("src/payload.manifest"), std::string(kManifest) + c.manifestLine8 + "\n");
+  if (!c.productIni.empty()) WriteBytes(w.box.Path("product.ini"), c.productIni);
+  Console().executableFolder = w.box.Folder(c.toolFolder);
+
+  EXPECT_EQ(w.Build("src/payload.manifest", c.arguments), c.exitCode);
+  for (const std::string& part : c.messageParts) {
+    EXPECT_NE(Console().err.find(part), std::string::npos) << "missing \"" << part << "\" in: " << Console().err;
+  }
+  EXPECT_FALSE(w.OutputExists());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BuildRefused, ::testing::ValuesIn(kFailureCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vo::test
