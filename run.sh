@@ -28,31 +28,23 @@ fi
 
 source tests/e2e/lib.sh
 e2e_init run
-spy=$root/$win32_tree/gui/wizspy.exe
-dump=$E2E_TMP/dump.txt
-# The Next button's caption in the wizard's current state.
-next_caption() {
-  wine "$spy" dump "$(win_path "$E2E_TMP")\\dump.txt" 5000 >/dev/null 2>&1 || return 1
-  awk -F'|' '$1 == "ctl" && $2 == "btnNext" { s = $16; for (i = 17; i <= NF; i++) s = s "|" $i; print s; exit }' "$dump"
-}
-wait_caption() {
-  local i
-  for i in $(seq 1 60); do
-    [ "$(next_caption)" == "$1" ] && return 0
-    sleep 0.5
-  done
-  echo "the wizard did not reach the '$1' page" >&2
-  return 1
+E2E_WIZSPY=$root/$win32_tree/gui/wizspy.exe
+# Waits for the page whose Next button reads $1, then saves its screenshot.
+page() {
+  wait_for btnNext text "$1" || { echo "the wizard did not reach the '$1' page" >&2; exit 1; }
+  sleep 1
+  e2e_screenshot "$2"
 }
 
 wine_set_version win7
 wine "$setup_exe" >/dev/null 2>&1 &
-wait_caption "&Next >"; sleep 1; e2e_screenshot run-1-welcome
-key alt+n; wait_caption "I &Agree"; sleep 1; e2e_screenshot run-2-licence
-key alt+a; wait_caption "&Install"; sleep 1; e2e_screenshot run-3-destination
-key alt+i; wait_caption "&Finish"; sleep 1; e2e_screenshot run-4-finished
+spy 20000
+page "&Next >" run-1-welcome
+key alt+n; page "I &Agree" run-2-licence
+key alt+a; page "&Install" run-3-destination
+key alt+i; page "&Finish" run-4-finished
 key alt+f
-wine "$spy" find TfrmImageEditor Drawvane 15000 >/dev/null 2>&1 && echo "Drawvane started at Finish"
+wizspy find TfrmImageEditor Drawvane 15000 && echo "Drawvane started at Finish"
 sleep 1; e2e_screenshot run-5-product
 
 installed="$WINEPREFIX/drive_c/Program Files/Corvenna Soft/Drawvane"

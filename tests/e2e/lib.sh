@@ -42,6 +42,9 @@ check() {
   if "$@"; then e2e_pass "$description"; else e2e_fail "$description"; fi
 }
 
+# not <command...>: succeeds when the command fails.
+not() { ! "$@"; }
+
 e2e_summary() {
   echo "$e2e_passed passed, $e2e_failed failed"
   [ "$e2e_failed" -eq 0 ]
@@ -79,7 +82,7 @@ e2e_init() {
   E2E_TMP=$(mktemp -d "/tmp/corvenna-e2e-$1.XXXXXX")
   trap e2e_cleanup EXIT
   export HOME=$E2E_TMP/home WINEPREFIX=$E2E_TMP/prefix WINEARCH=win32 WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   # Wine reads command lines in the Unix locale's encoding; texts are UTF-8.
   export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
   mkdir -p "$HOME" "$E2E_SCREENSHOTS"
@@ -144,3 +147,166 @@ pixel_at() {
 key() { xdotool key --delay 60 "$@"; }
 type_text() { xdotool type --delay 40 "$1"; }
 click_at() { xdotool mousemove "$1" "$2" click 1; }
+
+# --- looking at the wizard and its message boxes ------------------------------
+# Through wizspy.exe (tests/gui), which the script names in E2E_WIZSPY; dumps
+# go to $E2E_TMP. E2E_SETUP is the installer start_setup runs by default.
+E2E_WIZSPY=${E2E_WIZSPY:-}
+E2E_SETUP=${E2E_SETUP:-}
+
+wizspy() { wine "$E2E_WIZSPY" "$@" >/dev/null 2>&1; }
+
+# Refreshes the dump of the wizard window; fails when there is none.
+spy() { wizspy dump "$(win_path "$E2E_TMP")\\dump.txt" "${1:-10000}"; }
+
+# get <control> <field>: a field of the last dump ("form" for the window).
+get() {
+  local index
+  if [ "$1" = form ]; then
+    case $2 in x) index=2 ;; y) index=3 ;; w) index=4 ;; h) index=5 ;; cw) index=6 ;; title) index=8 ;; esac
+    awk -F'|' -v f="$index" '$1 == "form" { s = $f; for (i = f + 1; f == 8 && i <= NF; i++) s = s "|" $i; print s; exit }' "$E2E_TMP/dump.txt"
+    return
+  fi
+  case $2 in
+    own) index=4 ;; shown) index=5 ;; enabled) index=6 ;; x) index=7 ;; y) index=8 ;; w) index=9 ;; h) index=10 ;;
+    sx) index=11 ;; sy) index=12 ;; value) index=13 ;; focus) index=14 ;; parent) index=15 ;; text) index=16 ;;
+  esac
+  awk -F'|' -v n="$1" -v f="$index" \
+    '$1 == "ctl" && $2 == n { s = $f; for (i = f + 1; f == 16 && i <= NF; i++) s = s "|" $i; print s; exit }' "$E2E_TMP/dump.txt"
+}
+
+# wait_for <control> <field> <value>: dumps until the field has the value
+# (about 10 s at most).
+wait_for() {
+  local i
+  for i in $(seq 1 30); do
+    spy 3000 && [ "$(get "$1" "$2")" == "$3" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Clicks the middle of a control of the last dump.
+click_control() {
+  local x y w h
+  x=$(get "$1" sx) y=$(get "$1" sy) w=$(get "$1" w) h=$(get "$1" h)
+  click_at $((x + w / 2)) $((y + h / 2))
+}
+
+# Screenshot of the wizard window as <name>.png; also kept for pixel checks.
+shot() {
+  e2e_screenshot "$1" "$(get form x)" "$(get form y)" "$(get form w)" "$(get form h)"
+}
+
+# pixel <shot> <control> <dx> <dy>: colour at a point of a control in a shot.
+pixel() {
+  pixel_at "$E2E_SCREENSHOTS/$1.png" $(($(get "$2" sx) - $(get form x) + $3)) $(($(get "$2" sy) - $(get form y) + $4))
+}
+
+# The first message box (#32770), dumped to $E2E_TMP/box.txt.
+spy_box() { wizspy msgbox "$(win_path "$E2E_TMP")\\box.txt" "${1:-10000}"; }
+box_caption() { awk -F'|' '$1 == "box" { s = $8; for (i = 9; i <= NF; i++) s = s "|" $i; print s; exit }' "$E2E_TMP/box.txt"; }
+# The box text (the static control with id 65535) and whether an icon shows.
+box_text() {
+  awk -F'|' '$1 == "ctl" && $2 == "65535" { s = $16; for (i = 17; i <= NF; i++) s = s "|" $i; print s; exit }' "$E2E_TMP/box.txt"
+}
+box_has_icon() { awk -F'|' '$1 == "ctl" && $13 == "icon" && $5 == "1" { found = 1 } END { exit !found }' "$E2E_TMP/box.txt"; }
+# No wizard window within half a second.
+no_wizard() { ! wizspy dump "$(win_path "$E2E_TMP")\\none.txt" 500; }
+
+# --- running the installer --------------------------------------------------
+
+# start_setup <zh|en> [program]: runs the installer (E2E_SETUP by default) in
+# the background under the locale of that language (code page 936 or 1252).
+start_setup() {
+  local locale=en_US.UTF-8
+  [ "$1" = zh ] && locale=zh_CN.UTF-8
+  rm -f "$E2E_TMP/exit.code"
+  (
+    LC_ALL=$locale LANG=$locale wine "${2:-$E2E_SETUP}" >/dev/null 2>&1
+    echo $? >"$E2E_TMP/exit.code"
+  ) &
+}
+
+# Waits for the installer to end; prints its exit code, or "running".
+wait_exit() {
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$E2E_TMP/exit.code" ] && { cat "$E2E_TMP/exit.code"; return 0; }
+    sleep 0.1
+  done
+  echo running
+}
+
+# Puts a text into the folder box: click, select all, type.
+set_folder_text() {
+  click_control editSetupDir
+  key End shift+Home
+  if [ -n "$1" ]; then type_text "$1"; else key BackSpace; fi
+}
+
+# Advances with the mouse (the Chinese captions have no access keys).
+press_next() { spy && click_control btnNext; }
+
+# to_destination <zh|en> <tag>: starts the installer and walks to page 3.
+to_destination() {
+  start_setup "$1"
+  check "$2: wizard window appears" spy 20000
+  press_next
+  check "$2: licence page" wait_for pnlStep2 shown 1
+  press_next
+  check "$2: destination page" wait_for pnlStep3 shown 1
+}
+
+# install_to <folder> <tag>: types the folder (when given), clicks Install and
+# waits for the completion page.
+install_to() {
+  if [ -n "$1" ]; then
+    set_folder_text "$1"
+    wait_for editSetupDir text "${1//\\/\\\\}" >/dev/null
+  fi
+  press_next
+  check "$2: completion page" wait_for pnlStep4 shown 1
+}
+
+# finish_setup <launch 0|1> <tag>: sets the launch box and clicks Finish.
+finish_setup() {
+  spy
+  if [ "$(get chkRunOnExit value)" != "$1" ]; then
+    click_control chkRunOnExit
+    wait_for chkRunOnExit value "$1" >/dev/null
+  fi
+  press_next
+  check_eq "$2: exit code after Finish" 0 "$(wait_exit)"
+}
+
+# --- what an installation leaves on the machine -------------------------------
+
+UNINSTALL_KEY='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
+
+# unix_path <C:\...>: where a Windows path of the prefix lives.
+unix_path() {
+  local path=${1//\\//}
+  echo "$WINEPREFIX/drive_c/${path#C:/}"
+}
+user_folder() { echo "$WINEPREFIX/drive_c/users/$(id -un)/$1"; }
+desktop_link() { echo "$(user_folder Desktop)/$1.lnk"; }
+quick_launch_link() { echo "$(user_folder 'AppData/Roaming/Microsoft/Internet Explorer/Quick Launch')/$1.lnk"; }
+system_folder() { echo "$WINEPREFIX/drive_c/windows/system32"; }
+
+# uninstall_values <key name>: the entry's values as sorted "name=data" lines.
+# regedit exports UTF-16 with backslashes and quotes escaped.
+uninstall_values() {
+  local out=$E2E_TMP/entry.reg
+  rm -f "$out"
+  wine regedit /E "$(win_path "$E2E_TMP")\\entry.reg" "$UNINSTALL_KEY\\$1" >/dev/null 2>&1
+  [ -f "$out" ] || return 0
+  iconv -f UTF-16 -t UTF-8 "$out" | tr -d '\r' |
+    sed -n 's/^"\([^"]*\)"="\(.*\)"$/\1=\2/p' | sed 's/\\\\/\\/g; s/\\"/"/g' | LC_ALL=C sort
+}
+
+# link_target <file.lnk>: the shortcut's target and working folder.
+link_target() {
+  [ -f "$1" ] || return 0
+  wizspy link "$(win_path "$1")" "$(win_path "$E2E_TMP")\\link.txt" && head -n 2 "$E2E_TMP/link.txt" | tr '\n' ' '
+}

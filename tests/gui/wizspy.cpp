@@ -1,4 +1,5 @@
-// Looks at the wizard from outside, for the GUI tests under Wine.
+// Looks at the installer from outside and plays the rest of the machine, for
+// the GUI and end-to-end tests under Wine.
 //
 //   wizspy dump <out> [timeout-ms]     waits for the wizard window (class TForm1)
 //                                      and writes it and every child control
@@ -7,6 +8,14 @@
 //   wizspy product <class> <title>     shows a window of that class and title
 //                                      until it is closed (a running product)
 //   wizspy find <class> <title> [ms]   waits until FindWindowW finds that window
+//   wizspy close <class> <title> [ms]  asks that window to close and waits
+//                                      until it is gone
+//   wizspy link <file.lnk> <out>       writes the shortcut's target path, its
+//                                      working folder and arguments, one a line
+//   wizspy hold <file> <ready> <release>  opens file without sharing, as a
+//                                      running program holds its own files,
+//                                      creates ready and keeps the file open
+//                                      until release exists (two minutes at most)
 //   wizspy                             writes "launched.txt" beside itself (the
 //                                      product the wizard starts at Finish)
 //
@@ -21,6 +30,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
@@ -179,6 +189,52 @@ int FindExactWindow(const wchar_t* className, const wchar_t* title, int timeoutM
   return 1;
 }
 
+int CloseWindow(const wchar_t* className, const wchar_t* title, int timeoutMs) {
+  HWND window = ::FindWindowW(className, title);
+  if (!window) return 1;
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  for (int waited = 0; waited <= timeoutMs; waited += 100) {
+    if (!::IsWindow(window)) return 0;
+    ::Sleep(100);
+  }
+  return 1;
+}
+
+// Reads a shortcut with the shell's own link object, independently of the
+// installer's shortcut code.
+int ReadLink(const wchar_t* linkPath, const wchar_t* outPath) {
+  if (FAILED(::CoInitialize(nullptr))) return 2;
+  IShellLinkW* link = nullptr;
+  IPersistFile* file = nullptr;
+  int result = 1;
+  wchar_t target[MAX_PATH] = L"", folder[MAX_PATH] = L"", arguments[1024] = L"";
+  if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link))) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+      SUCCEEDED(file->Load(linkPath, STGM_READ)) &&
+      SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+      SUCCEEDED(link->GetWorkingDirectory(folder, MAX_PATH)) && SUCCEEDED(link->GetArguments(arguments, 1024))) {
+    if (FILE* out = _wfopen(outPath, L"wb")) {
+      std::fprintf(out, "%s\n%s\n%s\n", Utf8(target).c_str(), Utf8(folder).c_str(), Utf8(arguments).c_str());
+      std::fclose(out);
+      result = 0;
+    }
+  }
+  if (file) file->Release();
+  if (link) link->Release();
+  ::CoUninitialize();
+  return result;
+}
+
+int HoldFile(const wchar_t* path, const wchar_t* readyPath, const wchar_t* releasePath) {
+  HANDLE file = ::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  if (FILE* ready = _wfopen(readyPath, L"wb")) std::fclose(ready);
+  for (int i = 0; i < 1200 && ::GetFileAttributesW(releasePath) == INVALID_FILE_ATTRIBUTES; ++i) ::Sleep(100);
+  ::CloseHandle(file);
+  return 0;
+}
+
 int MarkLaunched() {
   wchar_t path[MAX_PATH];
   DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -200,6 +256,9 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"dump" && argc > 2) return DumpWindow(L"TForm1", argv[2], timeout, true);
   if (mode == L"msgbox" && argc > 2) return DumpWindow(L"#32770", argv[2], timeout, false);
   if (mode == L"product" && argc > 3) return RunProduct(argv[2], argv[3]);
+  if (mode == L"close" && argc > 3) return CloseWindow(argv[2], argv[3], argc > 4 ? _wtoi(argv[4]) : 10000);
+  if (mode == L"hold" && argc > 4) return HoldFile(argv[2], argv[3], argv[4]);
+  if (mode == L"link" && argc > 3) return ReadLink(argv[2], argv[3]);
   if (mode == L"find" && argc > 3) return FindExactWindow(argv[2], argv[3], argc > 4 ? _wtoi(argv[4]) : 10000);
   std::fputs("usage: wizspy dump|msgbox <out> [ms] | product <class> <title> | find <class> <title> [ms]\n", stderr);
   return 2;
