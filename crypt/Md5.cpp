@@ -25,39 +25,8 @@ constexpr unsigned kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 
 
 }  // namespace
 
-TMD5::~TMD5() { Burn(); }
-
-void TMD5::Init() {
-  Burn();
-  fState = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
-  fInitialized = true;
-}
-
-void TMD5::Burn() {
-  SecureZero(fState.data(), sizeof fState);
-  SecureZero(fBlock.data(), fBlock.size());
-  fBitCount = 0;
-  fFill = 0;
-  fInitialized = false;
-}
-
-void TMD5::Update(const void* buffer, size_t count) {
-  RequireInitialized();
-  fBitCount += uint64_t(count) * 8;
-  FeedBlocks(static_cast<const uint8_t*>(buffer), count, fBlock.data(), fBlock.size(), fFill,
-             [this](const uint8_t* block) { Compress(block); });
-}
-
-void TMD5::Final(void* digest) {
-  RequireInitialized();
-  // 0x80, zeros up to 56 mod 64, then the bit count little-endian.
-  uint8_t tail[72] = {0x80};
-  const size_t padLength = (fFill < 56 ? 56 : 120) - fFill;
-  StoreLE64(tail + padLength, fBitCount);
-  Update(tail, padLength + 8);
-  uint8_t* out = static_cast<uint8_t*>(digest);
-  for (int i = 0; i < 4; ++i) StoreLE32(out + 4 * i, fState[i]);
-  Burn();
+TMD5::State TMD5::InitialState() const {
+  return {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
 }
 
 void TMD5::Compress(const uint8_t* block) {

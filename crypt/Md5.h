@@ -1,32 +1,20 @@
 #pragma once
 // MD5 (RFC 1321): 128-bit digest over 64-byte blocks, little-endian words.
 
-#include <array>
 #include <cstdint>
 
-#include "crypt/SuiteCipher.h"
+#include "crypt/MdHash.h"
 
 namespace vo {
 
-class TMD5 final : public TSuiteHash {
+class TMD5 final : public TMdHash<4, WordOrder::LittleEndian> {
  public:
-  TMD5() = default;
-  ~TMD5() override;
-
   std::string GetAlgorithm() const override { return "MD5"; }
   int GetHashSize() const override { return 128; }
-  void Init() override;
-  void Final(void* digest) override;
-  void Burn() override;
-  void Update(const void* buffer, size_t count) override;
 
  private:
-  void Compress(const uint8_t* block);
-
-  std::array<uint32_t, 4> fState{};
-  uint64_t fBitCount = 0;
-  std::array<uint8_t, 64> fBlock{};
-  size_t fFill = 0;
+  State InitialState() const override;
+  void Compress(const uint8_t* block) override;
 };
 
 }  // namespace vo

@@ -7,39 +7,8 @@
 
 namespace vo {
 
-TSHA1::~TSHA1() { Burn(); }
-
-void TSHA1::Init() {
-  Burn();
-  fState = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
-  fInitialized = true;
-}
-
-void TSHA1::Burn() {
-  SecureZero(fState.data(), sizeof fState);
-  SecureZero(fBlock.data(), fBlock.size());
-  fBitCount = 0;
-  fFill = 0;
-  fInitialized = false;
-}
-
-void TSHA1::Update(const void* buffer, size_t count) {
-  RequireInitialized();
-  fBitCount += uint64_t(count) * 8;
-  FeedBlocks(static_cast<const uint8_t*>(buffer), count, fBlock.data(), fBlock.size(), fFill,
-             [this](const uint8_t* block) { Compress(block); });
-}
-
-void TSHA1::Final(void* digest) {
-  RequireInitialized();
-  // 0x80, zeros up to 56 mod 64, then the bit count big-endian.
-  uint8_t tail[72] = {0x80};
-  const size_t padLength = (fFill < 56 ? 56 : 120) - fFill;
-  StoreBE64(tail + padLength, fBitCount);
-  Update(tail, padLength + 8);
-  uint8_t* out = static_cast<uint8_t*>(digest);
-  for (size_t i = 0; i < fState.size(); ++i) StoreBE32(out + 4 * i, fState[i]);
-  Burn();
+TSHA1::State TSHA1::InitialState() const {
+  return {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
 }
 
 void TSHA1::Compress(const uint8_t* block) {

@@ -23,40 +23,9 @@ constexpr uint32_t kRound[64] = {
 
 }  // namespace
 
-TSHA256::~TSHA256() { Burn(); }
-
-void TSHA256::Init() {
-  Burn();
-  fState = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-            0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  fInitialized = true;
-}
-
-void TSHA256::Burn() {
-  SecureZero(fState.data(), sizeof fState);
-  SecureZero(fBlock.data(), fBlock.size());
-  fBitCount = 0;
-  fFill = 0;
-  fInitialized = false;
-}
-
-void TSHA256::Update(const void* buffer, size_t count) {
-  RequireInitialized();
-  fBitCount += uint64_t(count) * 8;
-  FeedBlocks(static_cast<const uint8_t*>(buffer), count, fBlock.data(), fBlock.size(), fFill,
-             [this](const uint8_t* block) { Compress(block); });
-}
-
-void TSHA256::Final(void* digest) {
-  RequireInitialized();
-  // 0x80, zeros up to 56 mod 64, then the bit count big-endian.
-  uint8_t tail[72] = {0x80};
-  const size_t padLength = (fFill < 56 ? 56 : 120) - fFill;
-  StoreBE64(tail + padLength, fBitCount);
-  Update(tail, padLength + 8);
-  uint8_t* out = static_cast<uint8_t*>(digest);
-  for (size_t i = 0; i < fState.size(); ++i) StoreBE32(out + 4 * i, fState[i]);
-  Burn();
+TSHA256::State TSHA256::InitialState() const {
+  return {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
 }
 
 void TSHA256::Compress(const uint8_t* block) {
