@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "KnownAnswer.h"
+#include "OwnedBlockCipher.h"
 #include "crypt/Blowfish.h"
 #include "crypt/Cast128.h"
 #include "crypt/Des.h"
@@ -28,25 +29,10 @@
 namespace vo {
 namespace {
 
+using test::BlockCipher;
+using test::Make;
 using test::SameBytes;
 using Bytes = std::vector<uint8_t>;
-
-// Owns a cipher through TSuiteCipher's public destructor and shows it as
-// the block cipher it is.
-class BlockCipher {
- public:
-  explicit BlockCipher(std::unique_ptr<TSuiteCipher> owned) : fOwned(std::move(owned)) {}
-  TSuiteBlockCipher& operator*() const { return static_cast<TSuiteBlockCipher&>(*fOwned); }
-  TSuiteBlockCipher* operator->() const { return &**this; }
-
- private:
-  std::unique_ptr<TSuiteCipher> fOwned;
-};
-
-template <class T>
-BlockCipher Make() {
-  return BlockCipher(std::make_unique<T>());
-}
 
 // The Crypto++ cipher, keyed with the standard key that the suite derives
 // from a key of sizeBits bits.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "KnownAnswer.h"
+#include "OwnedBlockCipher.h"
 #include "crypt/Blowfish.h"
 #include "crypt/Cast128.h"
 #include "crypt/Des.h"
@@ -21,26 +22,11 @@ namespace vo {
 namespace {
 
 using test::Hex;
+using test::BlockCipher;
+using test::Make;
 using test::SameBytes;
 using Bytes = std::vector<uint8_t>;
-// Owns a cipher through TSuiteCipher's public destructor and shows it as
-// the block cipher it is.
-class BlockCipher {
- public:
-  explicit BlockCipher(std::unique_ptr<TSuiteCipher> owned) : fOwned(std::move(owned)) {}
-  TSuiteBlockCipher& operator*() const { return static_cast<TSuiteBlockCipher&>(*fOwned); }
-  TSuiteBlockCipher* operator->() const { return &**this; }
-
- private:
-  std::unique_ptr<TSuiteCipher> fOwned;
-};
-
 using CipherFactory = BlockCipher (*)();
-
-template <class T>
-BlockCipher Make() {
-  return BlockCipher(std::make_unique<T>());
-}
 
 // Keys the cipher from a heap buffer of exactly sizeBits/8 bytes, so the
 // address sanitizer catches a key schedule that reads past them.
