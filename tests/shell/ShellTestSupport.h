@@ -103,10 +103,12 @@ inline bool FolderExists(const std::u16string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-inline void WriteFileBytes(const std::u16string& path, const std::string& bytes) {
+// Writes a whole file; false when it cannot be created or written.
+inline bool WriteFileBytes(const std::u16string& path, const std::string& bytes) {
   UniqueFile file(::CreateFileW(WStr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  if (file && !bytes.empty()) ::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
+  return file && (bytes.empty() || (::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                                    written == bytes.size()));
 }
 
 inline void DeleteTree(const std::u16string& path) {
@@ -117,6 +119,7 @@ inline void DeleteTree(const std::u16string& path) {
       const std::u16string name = U16(entry.cFileName);
       if (name == u"." || name == u"..") continue;
       const std::u16string child = path + u"\\" + name;
+      ::SetFileAttributesW(WStr(child), FILE_ATTRIBUTE_NORMAL);  // read-only files too
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         DeleteTree(child);
       else

@@ -15,6 +15,7 @@
 
 #include "shell/Registry.h"
 #include "shell/UninstallEntry.h"
+#include "shell/ShellTestSupport.h"
 #include "shell/UniqueHandle.h"
 #include "uninstall/Removal.h"
 #include "uninstall/UninstallList.h"
@@ -24,30 +25,10 @@ namespace vo {
 namespace {
 
 void WriteTextFile(const std::u16string& path, const std::string& text = "x") {
-  UniqueFile file(::CreateFileW(WStr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(bool(file)) << testing::PrintToString(path);
-  DWORD written = 0;
-  ::WriteFile(file.get(), text.data(), DWORD(text.size()), &written, nullptr);
+  ASSERT_TRUE(test::WriteFileBytes(path, text)) << testing::PrintToString(path);
 }
 
 bool Exists(const std::u16string& path) { return ::GetFileAttributesW(WStr(path)) != INVALID_FILE_ATTRIBUTES; }
-
-void DeleteTree(const std::u16string& folder) {
-  WIN32_FIND_DATAW entry;
-  UniqueFindHandle find(::FindFirstFileW(WStr(folder + u"\\*"), &entry));
-  if (find) {
-    do {
-      const std::u16string name = U16(entry.cFileName);
-      if (name == u"." || name == u"..") continue;
-      const std::u16string path = folder + u"\\" + name;
-      ::SetFileAttributesW(WStr(path), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteTree(path);
-      else ::DeleteFileW(WStr(path));
-    } while (::FindNextFileW(find.get(), &entry));
-  }
-  find.reset();
-  ::RemoveDirectoryW(WStr(folder));
-}
 
 // Files under folder, relative, sorted; folders show with a trailing backslash
 // when empty.
@@ -90,7 +71,7 @@ class RealMachine : public testing::Test {
     fKey = u"Corvenna uninstall test " + std::u16string(unique.begin(), unique.end());
   }
   void TearDown() override {
-    DeleteTree(fRoot);
+    test::DeleteTree(fRoot);
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, WStr(UninstallKeyPath(fKey)));
   }
 
@@ -180,7 +161,7 @@ TEST_F(RealMachine, RemovesTheProductAndLeavesWhatItMust) {
     EXPECT_EQ(report.entriesRemoved, std::vector<std::u16string>({fKey}));
     EXPECT_EQ(RegReadStringValue(HKEY_LOCAL_MACHINE, UninstallKeyPath(fKey), u"UninstallString"), u"");
 
-    DeleteTree(fRoot);
+    test::DeleteTree(fRoot);
     ASSERT_TRUE(::CreateDirectoryW(WStr(fRoot), nullptr));
   }
 }
@@ -216,7 +197,7 @@ TEST_F(RealMachine, FolderHoldsOnlyLooksAtEveryEntry) {
     for (const std::u16string& f : c.folders) ::CreateDirectoryW(WStr(folder + u"\\" + f), nullptr);
     WindowsUninstallSystem system;
     EXPECT_EQ(system.FolderHoldsOnly(folder, u"Uninst.exe"), c.holdsOnly) << testing::PrintToString(c.files);
-    DeleteTree(folder);
+    test::DeleteTree(folder);
   }
   WindowsUninstallSystem system;
   EXPECT_FALSE(system.FolderHoldsOnly(fRoot + u"\\Missing", u"Uninst.exe"));
@@ -264,7 +245,7 @@ TEST_F(RealMachine, SelfRemovalHelperDeletesTheUninstallerAndItsEmptyFolder) {
     EXPECT_EQ(code, c.processEnded ? 0 : 1);
     EXPECT_EQ(Exists(folder + u"\\Uninst.exe"), c.uninstallerRemains);
     EXPECT_EQ(Exists(folder), c.folderRemains);
-    DeleteTree(folder);
+    test::DeleteTree(folder);
   }
 }
 
