@@ -124,11 +124,17 @@ std::vector<SourceItem> ItemsFromTree(const std::u16string& root, const std::u16
   return items;
 }
 
-std::u16string LowerAscii(std::u16string text) {
-  for (char16_t& c : text) {
+// The file a member lands on, as a key that is equal for two members exactly
+// when they land on the same file: below the install folder, ASCII letters
+// in lower case, and without the trailing dots and spaces Windows drops from
+// a name it creates ("a.txt." lands on "a.txt").
+std::u16string InstalledFileKey(const ManifestEntry& entry) {
+  std::u16string key = (entry.useInstallDir ? std::u16string() : entry.targetFolder) + entry.fileName;
+  while (!key.empty() && (key.back() == u'.' || key.back() == u' ')) key.pop_back();
+  for (char16_t& c : key) {
     if (c >= u'A' && c <= u'Z') c = char16_t(c + 32);
   }
-  return text;
+  return key;
 }
 
 // Every source exists and no two members install to the same path; checked
@@ -139,20 +145,13 @@ void CheckItems(PackageFileSystem& files, const std::vector<SourceItem>& items) 
     if (!files.FileExists(item.path)) {
       throw ToolError(item.place + ": source file " + Quoted(item.path) + " does not exist or is not a file");
     }
-    std::u16string target = (item.entry.useInstallDir ? std::u16string() : item.entry.targetFolder) + item.entry.fileName;
-    auto [it, added] = targets.emplace(LowerAscii(target), item.place);
-    if (!added) throw ToolError(item.place + ": " + Quoted(target) + " is installed twice (also by " + it->second + ")");
+    auto [it, added] = targets.emplace(InstalledFileKey(item.entry), item.place);
+    if (!added) {
+      const std::u16string target =
+          (item.entry.useInstallDir ? std::u16string() : item.entry.targetFolder) + item.entry.fileName;
+      throw ToolError(item.place + ": " + Quoted(target) + " is installed twice (also by " + it->second + ")");
+    }
   }
-}
-
-// True when the member installs to fileName in the install folder itself.
-// Windows drops trailing dots and spaces from a name it creates, so
-// "Uninst.exe." lands on "Uninst.exe".
-bool InstallsToInstallFolderAs(const ManifestEntry& entry, const std::u16string& fileName) {
-  if (!entry.useInstallDir && !entry.targetFolder.empty()) return false;
-  std::u16string name = entry.fileName;
-  while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
-  return SamePath(name, fileName);
 }
 
 // The uninstaller and its list as the two members that follow the source's
@@ -160,9 +159,12 @@ bool InstallsToInstallFolderAs(const ManifestEntry& entry, const std::u16string&
 // names, that the program exists and that the product settings make a list.
 std::vector<SourceItem> UninstallerItems(PackageFileSystem& files, const std::vector<SourceItem>& items,
                                          const UninstallerSource& uninstaller) {
-  for (const SourceItem& item : items) {
-    for (const std::u16string name : {kUninstallerFileName, kUninstallListFileName}) {
-      if (InstallsToInstallFolderAs(item.entry, name)) {
+  for (const std::u16string name : {kUninstallerFileName, kUninstallListFileName}) {
+    ManifestEntry added;
+    added.fileName = name;
+    const std::u16string addedKey = InstalledFileKey(added);
+    for (const SourceItem& item : items) {
+      if (InstalledFileKey(item.entry) == addedKey) {
         throw ToolError(item.place + ": this member installs to " + Quoted(name) +
                         " in the install folder, where stpack puts the uninstaller it adds to every package; drop "
                         "it, or build with --no-uninstaller to ship your own");
