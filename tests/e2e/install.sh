@@ -24,13 +24,7 @@ BUILD=${1:-${BUILD_DIR:-$E2E_ROOT/build/win32}}
 E2E_WIZSPY=$BUILD/gui/wizspy.exe
 E2E_SETUP=$BUILD/examples/DrawvaneSetup.exe
 MANIFEST=$BUILD/examples/drawvane/payload.manifest
-for file in "$E2E_WIZSPY" "$E2E_SETUP" "$MANIFEST"; do
-  if [ ! -f "$file" ]; then
-    echo "FAIL $file is missing (build the win32 tree first)"
-    echo "0 passed, 1 failed"
-    exit 1
-  fi
-done
+e2e_require "$E2E_WIZSPY" "$E2E_SETUP" "$MANIFEST"
 
 NAME_EN='Corvenna Drawvane'
 NAME_ZH='柯雯纳画图'
@@ -38,15 +32,15 @@ DEFAULT_DIR='C:\Program Files\Corvenna Soft\Drawvane\'
 
 # --- the machine -------------------------------------------------------------
 
-# New prefix for a scenario group. Windows XP keeps a Quick Launch folder in
-# every profile; Wine's fresh profile has none, so make it as XP would.
+# New prefix for a scenario group, with the profile of Windows XP.
 fresh_machine() {
   e2e_cleanup
   e2e_init "install-$1" || return 1
-  E2E_WIZSPY=$BUILD/gui/wizspy.exe
   wine_set_version "$2"
-  mkdir -p "$(dirname "$(quick_launch_link x)")"
+  make_quick_launch_folder
 }
+
+trim() { sed 's/^[ \t]*//;s/[ \t]*$//' <<<"$1"; }
 
 # The package's members as "installed path|source file" lines, from the
 # manifest the package was built from (paths below the install folder are
@@ -54,9 +48,7 @@ fresh_machine() {
 expected_members() {
   local target source name
   while IFS='|' read -r target source name _; do
-    target=$(echo "$target" | sed 's/^[ \t]*//;s/[ \t]*$//')
-    source=$(echo "$source" | sed 's/^[ \t]*//;s/[ \t]*$//')
-    name=$(echo "$name" | sed 's/^[ \t]*//;s/[ \t]*$//')
+    target=$(trim "$target") source=$(trim "$source") name=$(trim "$name")
     [ -n "$source" ] || continue
     [ -n "$name" ] || name=$(basename "$source")
     target=${target//\\//}

@@ -50,6 +50,19 @@ e2e_summary() {
   [ "$e2e_failed" -eq 0 ]
 }
 
+# e2e_require <file...>: ends the script as one failure when a file the build
+# should have made is missing.
+e2e_require() {
+  local file
+  for file in "$@"; do
+    if [ ! -f "$file" ]; then
+      echo "FAIL $file is missing (build the win32 tree first)"
+      echo "0 passed, 1 failed"
+      exit 1
+    fi
+  done
+}
+
 # A display number nobody uses.
 e2e_free_display() {
   local n
@@ -293,6 +306,9 @@ user_folder() { echo "$WINEPREFIX/drive_c/users/$(id -un)/$1"; }
 desktop_link() { echo "$(user_folder Desktop)/$1.lnk"; }
 quick_launch_link() { echo "$(user_folder 'AppData/Roaming/Microsoft/Internet Explorer/Quick Launch')/$1.lnk"; }
 system_folder() { echo "$WINEPREFIX/drive_c/windows/system32"; }
+# Windows XP profiles have a Quick Launch folder; Wine's fresh one does not,
+# and the installer makes its shortcut only where the folder exists.
+make_quick_launch_folder() { mkdir -p "$(dirname "$(quick_launch_link x)")"; }
 
 # uninstall_values <key name>: the entry's values as sorted "name=data" lines.
 # regedit exports UTF-16 with backslashes and quotes escaped.

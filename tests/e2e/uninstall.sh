@@ -15,19 +15,12 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 BUILD=${1:-${BUILD_DIR:-$E2E_ROOT/build/win32}}
 E2E_WIZSPY=$BUILD/gui/wizspy.exe
 E2E_SETUP=$BUILD/examples/DrawvaneSetup.exe
-for file in "$E2E_WIZSPY" "$E2E_SETUP"; do
-  if [ ! -f "$file" ]; then
-    echo "FAIL $file is missing (build the win32 tree first)"
-    echo "0 passed, 1 failed"
-    exit 1
-  fi
-done
+e2e_require "$E2E_WIZSPY" "$E2E_SETUP"
 
 e2e_init uninstall || { echo "0 passed, 1 failed"; exit 1; }
-# Windows XP, so that the installer also makes the Quick Launch shortcut
-# (XP profiles have that folder; Wine's fresh one does not).
+# Windows XP, so that the installer also makes the Quick Launch shortcut.
 wine_set_version winxp
-mkdir -p "$(dirname "$(quick_launch_link x)")"
+make_quick_launch_folder
 
 install_win='C:\Program Files\Corvenna Soft\Drawvane\'
 install_dir=$(unix_path "$install_win")

@@ -17,13 +17,7 @@ BUILD=${1:-${BUILD_DIR:-$E2E_ROOT/build/win32}}
 GUI=$BUILD/gui
 E2E_WIZSPY=$GUI/wizspy.exe
 E2E_SETUP=$GUI/testsetup.exe
-for program in testsetup.exe badsetup.exe wizspy.exe; do
-  if [ ! -f "$GUI/$program" ]; then
-    echo "FAIL $GUI/$program is missing (build the win32 tree first)"
-    echo "0 passed, 1 failed"
-    exit 1
-  fi
-done
+e2e_require "$GUI/testsetup.exe" "$GUI/badsetup.exe" "$E2E_WIZSPY"
 
 e2e_init wizard || { echo "0 passed, 1 failed"; exit 1; }
 PROGRAM_FILES_DIR="$WINEPREFIX/drive_c/Program Files/Corvenna Soft/Drawvane"
