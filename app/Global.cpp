@@ -8,8 +8,6 @@ std::u16string RunningWindowTitle;
 std::u16string RunningWindowTitleAlt;
 std::u16string FoundRunningTitle;
 
-int UiLanguageFromCodePage(unsigned codePage) { return codePage == 936 ? kUiChinese : kUiEnglish; }
-
 std::u16string FindRunningTitle(const WindowFinder& windowExists, const std::u16string& windowClass,
                                 const std::u16string& title, const std::u16string& titleAlt) {
   if (windowExists(windowClass, title)) return title;

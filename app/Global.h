@@ -6,21 +6,15 @@
 #include <functional>
 #include <string>
 
+#include "settings/Language.h"
+
 namespace vo {
 
-// The two values UiLanguage takes; it is also the decimal suffix of the
-// banner resource ("ImageLeft0", "ImageLeft2").
-constexpr int kUiChinese = 0;
-constexpr int kUiEnglish = 2;
-
-extern int UiLanguage;
+extern int UiLanguage;  // kUiChinese or kUiEnglish
 extern std::u16string RunningWindowClass;     // setting 1001
 extern std::u16string RunningWindowTitle;     // setting 1002
 extern std::u16string RunningWindowTitleAlt;  // setting 1003
 extern std::u16string FoundRunningTitle;      // empty unless a running copy was found
-
-// 936 (Simplified Chinese) gives kUiChinese; every other code page English.
-int UiLanguageFromCodePage(unsigned codePage);
 
 // windowExists(class, title) answers FindWindowW for an exact class and title.
 using WindowFinder = std::function<bool(const std::u16string& windowClass, const std::u16string& title)>;

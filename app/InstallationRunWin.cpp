@@ -86,7 +86,8 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
     entry.productName = settings.ProductName;
     entry.exeBaseName = settings.ExeBaseName;
     entry.productVersion = settings.ProductVersion;
-    entry.uiLanguage = UiLanguage;
+    entry.publisher = settings.Publisher;
+    entry.homePage = settings.HomePage;
     RegisterUninstallEntry(entry, installDir);
   } catch (...) {
   }

@@ -8,8 +8,7 @@
 
 #include "app/Global.h"
 #include "app/InstallationRun.h"
-#include "app/ProductSettings.h"
-#include "datatable/TextConvert.h"
+#include "settings/ProductSettings.h"
 #include "shell/UniqueHandle.h"
 #include "wizard/SetupForm.h"
 
@@ -44,7 +43,7 @@ void RunWizard(HINSTANCE instance) {
   TForm1 form(instance, icon, RunInstallation);
   try {
     form.Create(UiLanguage);
-  } catch (const EDataTableError& e) {
+  } catch (const EProductSettingError& e) {
     // An invalid setting 1009: refuse to start, naming the text.
     ::MessageBoxW(nullptr, WStr(e.Message()), WStr(StartupCaption(UiLanguage)), MB_OK | MB_ICONERROR);
     return;

@@ -5,8 +5,6 @@
 namespace vo {
 namespace {
 
-char16_t gDecimalSeparatorOverride = 0;
-
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 int HexDigitValue(char16_t c) {
@@ -14,17 +12,6 @@ int HexDigitValue(char16_t c) {
   if (c >= u'a' && c <= u'f') return c - u'a' + 10;
   if (c >= u'A' && c <= u'F') return c - u'A' + 10;
   return -1;
-}
-
-bool EqualsIgnoringAsciiCase(const std::u16string& text, const char* word) {
-  size_t n = std::char_traits<char>::length(word);
-  if (text.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    char16_t c = text[i];
-    if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
-    if (c != char16_t(word[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -97,50 +84,11 @@ std::u16string Int32ToText(int32_t value) {
   return std::u16string(buffer + pos, buffer + sizeof(buffer) / sizeof(buffer[0]));
 }
 
-bool TryDecimalNumber(const std::u16string& text, bool& isNonZero) {
-  const char16_t separator = UserDecimalSeparator();
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n && text[i] == u' ') ++i;
-  if (i < n && (text[i] == u'+' || text[i] == u'-')) ++i;
-  size_t digits = 0;
-  bool nonZero = false;
-  for (; i < n && IsDigit(text[i]); ++i, ++digits) nonZero |= text[i] != u'0';
-  bool separatorSeen = false;
-  if (i < n && text[i] == separator) {
-    separatorSeen = true;
-    for (++i; i < n && IsDigit(text[i]); ++i, ++digits) nonZero |= text[i] != u'0';
-  }
-  // A lone separator is a number too (zero), as the runtime's float parser
-  // reads it; a sign alone is not.
-  if (digits == 0 && !separatorSeen) return false;
-  if (i < n && (text[i] == u'e' || text[i] == u'E')) {
-    ++i;
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) ++i;
-    size_t exponentDigits = 0;
-    for (; i < n && IsDigit(text[i]); ++i) ++exponentDigits;
-    if (exponentDigits == 0) return false;
-  }
-  while (i < n && text[i] == u' ') ++i;
-  if (i != n) return false;
-  // The exponent cannot turn a zero mantissa into a non-zero value or back.
-  isNonZero = nonZero;
-  return true;
-}
-
 bool TextToBoolean(const std::u16string& text) {
-  bool nonZero = false;
-  if (TryDecimalNumber(text, nonZero)) return nonZero;
-  if (EqualsIgnoringAsciiCase(text, "true")) return true;
-  if (EqualsIgnoringAsciiCase(text, "false")) return false;
-  throw EConvertError(u"'" + text + u"' is not a valid boolean value");
+  bool value = false;
+  if (!TryTextToBoolean(text, value)) throw EConvertError(u"'" + text + u"' is not a valid boolean value");
+  return value;
 }
-
-char16_t UserDecimalSeparator() {
-  return gDecimalSeparatorOverride != 0 ? gDecimalSeparatorOverride : SystemDecimalSeparator();
-}
-
-void SetDecimalSeparator(char16_t separator) { gDecimalSeparatorOverride = separator; }
 
 std::u16string EscapeCellText(const std::u16string& text, bool keepLineBreaks) {
   std::u16string result = text.substr(0, text.find(u'\0'));
@@ -168,36 +116,6 @@ std::u16string UnescapeCellText(const std::u16string& stored) {
     }
   }
   return result;
-}
-
-std::string Utf16ToUtf8(const std::u16string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out += char(cp);
-    } else if (cp < 0x800) {
-      out += char(0xC0 | (cp >> 6));
-      out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += char(0xE0 | (cp >> 12));
-      out += char(0x80 | ((cp >> 6) & 0x3F));
-      out += char(0x80 | (cp & 0x3F));
-    } else {
-      out += char(0xF0 | (cp >> 18));
-      out += char(0x80 | ((cp >> 12) & 0x3F));
-      out += char(0x80 | ((cp >> 6) & 0x3F));
-      out += char(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
 }
 
 }  // namespace vo

@@ -8,6 +8,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "text/DecimalNumber.h"  // the decimal separator, TryDecimalNumber
+#include "text/Unicode.h"        // Utf16ToUtf8
+
 namespace vo {
 
 // Base of every error the data table raises. Message() keeps the UTF-16 text;
@@ -41,23 +44,9 @@ int32_t TextToInt32(const std::u16string& text);
 // Decimal form: "-" before negative numbers, no "+", no leading zeros.
 std::u16string Int32ToText(int32_t value);
 
-// True when text is a decimal number written with UserDecimalSeparator()
-// (leading and trailing spaces, sign, fraction and exponent allowed; at
-// least one digit or the separator, so "." alone reads as zero);
-// isNonZero then tells whether its value differs from zero.
-bool TryDecimalNumber(const std::u16string& text, bool& isNonZero);
-// A decimal number reads true when not zero; otherwise "True" or "False" in
-// any letter case. Raises EConvertError "'<text>' is not a valid boolean value".
+// TryTextToBoolean; raises EConvertError "'<text>' is not a valid boolean
+// value" for a text that is neither a number nor True/False.
 bool TextToBoolean(const std::u16string& text);
-
-// The decimal separator of the user's number format: the one set with
-// SetDecimalSeparator, else the system's (on Windows the user locale's
-// LOCALE_SDECIMAL, natively '.').
-char16_t UserDecimalSeparator();
-// Overrides the separator for this process; 0 follows the system again.
-void SetDecimalSeparator(char16_t separator);
-// The platform's answer; defined in DecimalSeparatorWin.cpp / ...Native.cpp.
-char16_t SystemDecimalSeparator();
 
 // The stored form of a text in a converted column: cut at the first U+0000,
 // control characters become spaces (TAB, LF and CR are kept when keepLineBreaks),
@@ -66,8 +55,5 @@ std::u16string EscapeCellText(const std::u16string& text, bool keepLineBreaks);
 // The reading of a stored text in a converted column: U+001A gives "," and
 // U+001B gives "|".
 std::u16string UnescapeCellText(const std::u16string& stored);
-
-// UTF-16 to UTF-8 for error messages; unpaired surrogates become U+FFFD.
-std::string Utf16ToUtf8(const std::u16string& text);
 
 }  // namespace vo

@@ -13,7 +13,8 @@ struct UninstallProduct {
   std::u16string productName;     // `ProductName`: display name of the current language
   std::u16string exeBaseName;     // `ExeBaseName`, without ".exe"
   std::u16string productVersion;  // `ProductVersion`
-  int uiLanguage = 2;             // `UiLanguage`: 0 Chinese, 2 English
+  std::u16string publisher;       // of the current language
+  std::u16string homePage;        // of the current language
 };
 
 struct RegistryTextValue {
@@ -23,10 +24,6 @@ struct RegistryTextValue {
 
 // "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<productName>".
 std::u16string UninstallKeyPath(const std::u16string& productName);
-
-// Publisher and home page of the given interface language.
-std::u16string UninstallPublisher(int uiLanguage);
-std::u16string UninstallHomePage(int uiLanguage);
 
 // The six values of the entry, in the order they are written. installDir ends
 // in a backslash. The uninstaller's path is quoted: an unquoted path with

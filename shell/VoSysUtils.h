@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "datatable/TextConvert.h"  // Utf16ToUtf8, UserDecimalSeparator
+#include "text/DecimalNumber.h"  // UserDecimalSeparator
+#include "text/Unicode.h"        // Utf16ToUtf8
 
 namespace vo {
 

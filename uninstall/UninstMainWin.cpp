@@ -104,8 +104,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
     return uninstaller.Run();
   } catch (const std::exception& error) {
-    std::u16string text;
-    if (!vo::Utf8ToUtf16(error.what(), text)) text = u"?";
+    const std::u16string text = vo::Utf8ToUtf16(error.what()).value_or(u"?");
     return uninstaller.Tell(text, MB_ICONERROR, vo::kUninstallPartial);
   }
 }

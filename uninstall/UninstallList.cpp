@@ -2,6 +2,7 @@
 
 #include "shell/ShellError.h"
 #include "shell/ShellLinks.h"
+#include "text/Unicode.h"
 
 namespace vo {
 
@@ -135,7 +136,9 @@ std::string BuildUninstallList(const std::vector<UninstallMember>& members, cons
 
 UninstallList ParseUninstallList(const std::string& text) {
   std::u16string wide;
-  if (!Utf8ToUtf16(text, wide)) throw EUninstallList("the list is not UTF-8 text");
+  std::optional<std::u16string> decoded = Utf8ToUtf16(text);
+  if (!decoded) throw EUninstallList("the list is not UTF-8 text");
+  wide = std::move(*decoded);
   if (!wide.empty() && wide[0] == u'\xFEFF') wide.erase(0, 1);
 
   UninstallList list;
@@ -189,45 +192,6 @@ UninstallList ParseUninstallList(const std::string& text) {
   }
   if (!formatSeen) throw EUninstallList("the list is empty");
   return list;
-}
-
-bool Utf8ToUtf16(const std::string& text, std::u16string& out) {
-  out.clear();
-  out.reserve(text.size());
-  const size_t n = text.size();
-  for (size_t i = 0; i < n;) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    char32_t c;
-    size_t length;
-    if (lead < 0x80) {
-      c = lead, length = 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      c = lead & 0x1F, length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      c = lead & 0x0F, length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      c = lead & 0x07, length = 4;
-    } else {
-      return false;  // a continuation byte, an overlong two-byte lead, or beyond U+10FFFF
-    }
-    if (i + length > n) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
-      return false;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += char16_t(0xD800 + (c >> 10));
-      out += char16_t(0xDC00 + (c & 0x3FF));
-    } else {
-      out += char16_t(c);
-    }
-    i += length;
-  }
-  return true;
 }
 
 }  // namespace vo

@@ -100,10 +100,6 @@ std::u16string InstalledMemberPath(const UninstallMember& member);
 // (control characters and < > : " | ? *).
 std::u16string PlainRelativePath(const std::u16string& path);
 
-// UTF-8 to UTF-16; false for malformed UTF-8 (overlong forms, surrogates,
-// values above U+10FFFF, cut sequences).
-bool Utf8ToUtf16(const std::string& text, std::u16string& out);
-
 // Paths compared the way Windows compares file names for the letters that
 // matter here: ASCII letters without regard to case.
 bool SamePath(const std::u16string& a, const std::u16string& b);

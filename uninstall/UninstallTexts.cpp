@@ -1,5 +1,9 @@
 #include "uninstall/UninstallTexts.h"
 
+#include <optional>
+
+#include "text/Unicode.h"
+
 namespace vo {
 
 namespace {
@@ -41,8 +45,7 @@ void AppendNamedList(std::u16string& out, const std::u16string& heading, const s
 }
 
 std::u16string FromUtf8Lossy(const std::string& text) {
-  std::u16string wide;
-  if (Utf8ToUtf16(text, wide)) return wide;
+  if (std::optional<std::u16string> wide = Utf8ToUtf16(text)) return *wide;
   return std::u16string(text.begin(), text.end());
 }
 

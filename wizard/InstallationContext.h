@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/ProductSettings.h"
+#include "settings/ProductSettings.h"
 #include "wizard/WizardTexts.h"
 #include "wizard/WizardView.h"
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ProductSettings.h"
+#include "settings/ProductSettings.h"
 #include "shell/UniqueHandle.h"
 #include "wizard/InstallationContext.h"
 #include "wizard/WizardController.h"

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Global.h"
-#include "datatable/TextConvert.h"
+#include "settings/Language.h"
 #include "shell/VoSysUtils.h"
 #include "wizard/AccessKeys.h"
 #include "wizard/ControlIds.h"
@@ -499,9 +498,12 @@ void TForm1::Impl::ApplyTexts() {
     AutoSize(controls[id]);
   }
 
-  // The edit control breaks lines at CR LF.
+  // The edit control breaks lines at CR LF. A product's own agreement
+  // replaces the built-in wording.
+  const std::u16string ownLicense = LoadProductLicense(uiLanguage);
   const std::vector<std::u16string> lines =
-      LicenseAgreementLines(uiLanguage, settings.ProductName, settings.IsFreeware);
+      ownLicense.empty() ? LicenseAgreementLines(uiLanguage, settings.ProductName, settings.IsFreeware)
+                         : LicenseTextLines(ownLicense);
   std::u16string agreement;
   for (size_t i = 0; i < lines.size(); ++i) agreement += (i ? u"\r\n" : u"") + lines[i];
   set(kIdMemo2, agreement);
@@ -526,7 +528,7 @@ void TForm1::Impl::FormCreate(int language) {
 
   InstallationRunner run = runner;
   controller = std::make_unique<WizardController>(
-      form, system, texts, settings.ProductName, settings.ExeBaseName,
+      form, system, texts, settings.ProductName, settings.ExeBaseName, settings.CompanyFolder,
       [this, run](const std::u16string& installDir, const ProgressHandler& progress) {
         return run ? run(InstallationContext{form, texts, settings}, installDir, progress) : false;
       });

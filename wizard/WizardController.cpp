@@ -3,15 +3,19 @@
 #include <exception>
 #include <utility>
 
+#include "settings/ProductSettings.h"
+
 namespace vo {
 
 WizardController::WizardController(WizardView& view, WizardSystem& system, WizardTexts texts,
-                                   std::u16string productName, std::u16string exeBaseName, InstallationRun run)
+                                   std::u16string productName, std::u16string exeBaseName,
+                                   std::u16string companyFolder, InstallationRun run)
     : fView(view),
       fSystem(system),
       fTexts(std::move(texts)),
       fProductName(std::move(productName)),
       fExeBaseName(std::move(exeBaseName)),
+      fCompanyFolder(std::move(companyFolder)),
       fRun(std::move(run)) {}
 
 void WizardController::Start() {
@@ -102,7 +106,7 @@ void WizardController::ProposeDefaultFolder() {
     dir.pop_back();  // the shortcut's folder ends in a backslash; the text does not
     SetSetupDirText(dir);
   } else {
-    SetSetupDirText(fSystem.EnvironmentValue(u"PROGRAMFILES") + u"\\Corvenna Soft\\" + fExeBaseName);
+    SetSetupDirText(DefaultInstallFolder(fSystem.EnvironmentValue(u"PROGRAMFILES"), fCompanyFolder, fExeBaseName));
   }
 }
 

@@ -58,8 +58,10 @@ using InstallationRun = std::function<bool(const std::u16string& installDir, con
 
 class WizardController {
  public:
+  // companyFolder is the folder under Program Files that the default
+  // destination goes into, empty for none.
   WizardController(WizardView& view, WizardSystem& system, WizardTexts texts, std::u16string productName,
-                   std::u16string exeBaseName, InstallationRun run);
+                   std::u16string exeBaseName, std::u16string companyFolder, InstallationRun run);
 
   // Window set-up: step 1, btnNext reads NextCaption, progress at 0.
   void Start();
@@ -102,6 +104,7 @@ class WizardController {
   WizardTexts fTexts;
   std::u16string fProductName;
   std::u16string fExeBaseName;
+  std::u16string fCompanyFolder;
   InstallationRun fRun;
 
   int fWizardStep = 1;

@@ -1,6 +1,6 @@
 #include "wizard/WizardTexts.h"
 
-#include "app/Global.h"
+#include "settings/Language.h"
 
 namespace vo {
 
@@ -62,7 +62,7 @@ PageTexts MakePageTexts(int uiLanguage, const PageTextInputs& in) {
     t.WillInstall = u"This will install " + name + u" " + version +
                     u" on your computer.\n\nClick Next to continue, or Cancel to exit Setup.";
     t.License = u"License Agreement";
-    t.LicenseTip = u"Please read the following important infomation before continuing.";
+    t.LicenseTip = u"Please read the following important information before continuing.";
     t.Agreement = u"If you accept the terms of the agreement, click I Agree to continue. "
                   u"You must accept the agreement to install " + name + u".";
     t.Folder = u"Select Destination Location";
@@ -174,6 +174,20 @@ std::vector<std::u16string> EnglishAgreement(const std::u16string& name, bool is
 }
 
 }  // namespace
+
+std::vector<std::u16string> LicenseTextLines(const std::u16string& text) {
+  std::vector<std::u16string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(u'\n', start);
+    if (end == std::u16string::npos) end = text.size();
+    std::u16string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == u'\r') line.pop_back();
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return lines;
+}
 
 std::vector<std::u16string> LicenseAgreementLines(int uiLanguage, const std::u16string& productName,
                                                    bool isFreeware) {

@@ -61,4 +61,8 @@ PageTexts MakePageTexts(int uiLanguage, const PageTextInputs& inputs);
 // The licence agreement shown on page 2, one entry per line of the memo.
 std::vector<std::u16string> LicenseAgreementLines(int uiLanguage, const std::u16string& productName, bool isFreeware);
 
+// A product's own licence text (LF or CR LF line ends) as the memo's lines;
+// the line end after the last line adds no empty line.
+std::vector<std::u16string> LicenseTextLines(const std::u16string& text);
+
 }  // namespace vo

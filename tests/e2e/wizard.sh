@@ -124,7 +124,7 @@ check_page2() {
   else
     check_eq "$tag: caption" "I &Agree" "$(get btnNext text)"
     check_eq "$tag: lblLicense" "License Agreement 17,9" "$(get lblLicense text) $(get lblLicense x),$(get lblLicense y)"
-    check_eq "$tag: licence tip" "1 Please read the following important infomation before continuing." "$(get lblLicenseTip own) $(get lblLicenseTip text)"
+    check_eq "$tag: licence tip" "1 Please read the following important information before continuing." "$(get lblLicenseTip own) $(get lblLicenseTip text)"
     check_match "$tag: agreement starts with its title" '^End User License Agreement\\r\\n\\r\\nPlease read' "$memo"
     check_match "$tag: freeware wording" 'This software is freeware, you can unrestricted use of it\.' "$memo"
   fi

@@ -42,7 +42,7 @@ stale() {  # obj depfile
 
 objects=()
 skipped=()
-for src in "$root"/datatable/*.cpp "$root"/crypt/*.cpp "$root"/package/*.cpp; do
+for src in "$root"/text/*.cpp "$root"/datatable/*.cpp "$root"/crypt/*.cpp "$root"/package/*.cpp; do
   [ -f "$src" ] || continue
   case $src in *Win.cpp) continue ;; esac
   rel=${src#"$root"/}

@@ -14,8 +14,8 @@ using test::KeyExists;
 using test::U8;
 
 const std::u16string kUninstallRoot = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const UninstallProduct kEnglish{u"Corvenna Drawvane", u"Drawvane", u"2.0", 2};
-const UninstallProduct kChinese{u"柯雯纳画图", u"Drawvane", u"2.0", 0};
+const UninstallProduct kEnglish{u"Corvenna Drawvane", u"Drawvane", u"2.0", u"Corvenna Software", u"http://www.corvenna.com/"};
+const UninstallProduct kChinese{u"柯雯纳画图", u"Drawvane", u"2.0", u"柯雯纳软件工作室", u"http://www.corvenna.com/cn/"};
 
 // Every value under the key, name to text; non-string values show as "?".
 std::map<std::string, std::string> ValuesOf(const std::u16string& keyPath) {
@@ -99,7 +99,7 @@ TEST_F(UninstallEntryTest, KeyThatCannotBeCreatedRaisesAndWritesNothing) {
   ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, WStr(parent.path()), 0, nullptr, REG_OPTION_VOLATILE,
                               KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
             ERROR_SUCCESS);
-  const UninstallProduct product{u"CorvennaVolatileTest\\Child", u"Drawvane", u"2.0", 2};
+  const UninstallProduct product{u"CorvennaVolatileTest\\Child", u"Drawvane", u"2.0", u"Corvenna Software", u"http://www.corvenna.com/"};
   try {
     RegisterUninstallEntry(product, u"C:\\Drawvane\\");
     ADD_FAILURE() << "no error raised";

@@ -18,7 +18,7 @@ struct EntryCase {
 };
 
 const EntryCase kCases[] = {
-    {{u"Corvenna Drawvane", u"Drawvane", u"2.0", 2},
+    {{u"Corvenna Drawvane", u"Drawvane", u"2.0", u"Corvenna Software", u"http://www.corvenna.com/"},
      u"C:\\Program Files\\Corvenna Soft\\Drawvane\\",
      u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvenna Drawvane",
      {{u"DisplayIcon", u"C:\\Program Files\\Corvenna Soft\\Drawvane\\Drawvane.exe"},
@@ -27,7 +27,7 @@ const EntryCase kCases[] = {
       {u"Publisher", u"Corvenna Software"},
       {u"URLInfoAbout", u"http://www.corvenna.com/"},
       {u"UninstallString", u"\"C:\\Program Files\\Corvenna Soft\\Drawvane\\Uninst.exe\""}}},
-    {{u"柯雯纳画图", u"Drawvane", u"2.0", 0},
+    {{u"柯雯纳画图", u"Drawvane", u"2.0", u"柯雯纳软件工作室", u"http://www.corvenna.com/cn/"},
      u"D:\\Tools\\",
      u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\柯雯纳画图",
      {{u"DisplayIcon", u"D:\\Tools\\Drawvane.exe"},

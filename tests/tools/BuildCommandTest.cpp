@@ -14,8 +14,10 @@
 #include "datatable/TextConvert.h"
 #include "package/PackageReader.h"
 #include "package/PackageTestSupport.h"
+#include "tools/stpack/Commands.h"
 #include "tools/stpack/Console.h"
-#include "tools/stpack/Utf8.h"
+#include "tools/stpack/ProductFolder.h"
+#include "text/Unicode.h"
 #include "uninstall/UninstallList.h"
 
 namespace vo::test {
@@ -74,7 +76,7 @@ class Workspace {
     std::vector<std::u16string> arguments = {u"build", Arg(source), u"-o", Arg("out.stp")};
     for (const std::string& argument : extra) {
       const size_t at = argument.find('@');
-      const std::u16string head = stpack::Utf8ToUtf16(argument.substr(0, at)).value();
+      const std::u16string head = Utf8ToUtf16(argument.substr(0, at)).value();
       arguments.push_back(at == std::string::npos ? head : head + Arg(argument.substr(at + 1)));
     }
     return stpack::Run(arguments);
@@ -262,6 +264,22 @@ TEST_P(BuildRefused, BeforeAnyOutputExists) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, BuildRefused, ::testing::ValuesIn(kFailureCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProductSettingsFile, ReadsFileAndNamesMissingOne) {
+  Sandbox box;
+  WriteBytes(box.Path("product.ini"), "1003 = Drawvane\n1002 = x\n");
+  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
+  EXPECT_EQ(stpack::ReadProductSettingsFile(*files, Api(box.Path("product.ini"))).Setting(1003), u"Drawvane");
+
+  const std::u16string missing = Api(box.Path("missing.ini"));
+  try {
+    stpack::ReadProductSettingsFile(*files, missing);
+    FAIL() << "read a missing file";
+  } catch (const stpack::ToolError& e) {
+    EXPECT_EQ(std::string(e.what()), Utf16ToUtf8(missing) + ": product settings file not found");
+  }
+}
+
 
 }  // namespace
 }  // namespace vo::test

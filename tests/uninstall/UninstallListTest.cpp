@@ -193,34 +193,6 @@ TEST(UninstallList, ProductNameFallsBackToTheOtherLanguage) {
   }
 }
 
-TEST(Utf8ToUtf16, DecodesWellFormedTextOnly) {
-  struct Case {
-    std::string utf8;
-    bool ok;
-    std::u16string utf16;
-  };
-  // Well-formed and ill-formed sequences as defined in RFC 3629 and Unicode, chapter 3.9.
-  const Case cases[] = {
-      {"Drawvane", true, u"Drawvane"},
-      {"\xC3\xA9", true, u"\u00E9"},
-      {"\xE6\x9F\xAF", true, u"\u67EF"},
-      {"\xF0\x9F\x96\x8C", true, u"\U0001F58C"},
-      {"\xC0\x80", false, u""},          // overlong NUL
-      {"\xE0\x80\xAF", false, u""},      // overlong "/"
-      {"\xED\xA0\x80", false, u""},      // a UTF-16 surrogate
-      {"\xF4\x90\x80\x80", false, u""},  // above U+10FFFF
-      {"\xE6\x9F", false, u""},          // cut short
-      {"\x80", false, u""},              // lone continuation byte
-  };
-  for (const Case& c : cases) {
-    std::u16string out;
-    EXPECT_EQ(Utf8ToUtf16(c.utf8, out), c.ok) << testing::PrintToString(c.utf8);
-    if (c.ok) {
-      EXPECT_EQ(out, c.utf16);
-    }
-  }
-}
-
 TEST(SamePath, IgnoresTheCaseOfAsciiLettersOnly) {
   EXPECT_TRUE(SamePath(u"C:\\Program Files\\Uninst.exe", u"c:\\PROGRAM FILES\\uninst.EXE"));
   EXPECT_FALSE(SamePath(u"Uninst.exe", u"Uninst.ex"));

@@ -13,7 +13,7 @@ const WizardTexts kTexts = MakeWizardTexts(kUiEnglish);
 struct Wizard {
   FakeView view;
   FakeSystem system;
-  WizardController controller{view, system, kTexts, u"Corvenna Drawvane", u"Drawvane", nullptr};
+  WizardController controller{view, system, kTexts, u"Corvenna Drawvane", u"Drawvane", u"Corvenna Soft", nullptr};
 };
 
 TEST(DriveTest, ShowsFreeSpaceOnlyForAFixedDriveAndColonBackslash) {

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <utility>
 
 #include "app/Global.h"
-#include "app/ProductSettings.h"
-#include "datatable/TextConvert.h"
 
 namespace vo {
 namespace {
@@ -78,96 +77,6 @@ TEST(Startup, RunningProductMessage) {
     EXPECT_EQ(box.caption, c.caption);
   }
 }
-
-// Setting 1009: a number in the user's format reads true when not zero;
-// otherwise True/False in any letter case; anything else is an error.
-struct BoolCase {
-  const char16_t* text;
-  char16_t separator;
-  int expected;  // 1 true, 0 false, -1 invalid
-};
-
-const BoolCase kBoolCases[] = {
-    {u"-1", u'.', 1},     {u"1", u'.', 1},        {u"2.5", u'.', 1},     {u"0", u'.', 0},
-    {u"0.0", u'.', 0},    {u" 0 ", u'.', 0},      {u"+0", u'.', 0},      {u"-0", u'.', 0},
-    {u"00", u'.', 0},     {u"1e3", u'.', 1},      {u"0E+5", u'.', 0},    {u".5", u'.', 1},
-    {u"5.", u'.', 1},     {u"True", u'.', 1},     {u"tRUE", u'.', 1},    {u"TRUE", u'.', 1},
-    {u"False", u'.', 0},  {u"false", u'.', 0},    {u"yes", u'.', -1},    {u"", u'.', -1},
-    {u" ", u'.', -1},     {u"1e", u'.', -1},      {u"- 1", u'.', -1},    {u"1 2", u'.', -1},
-    {u" True", u'.', -1}, {u"Truex", u'.', -1},   {u"2,5", u'.', -1},    {u"2,5", u',', 1},
-    {u"0,0", u',', 0},    {u"2.5", u',', -1},     {u"0x10", u'.', -1},   {u"-", u'.', -1},
-    {u".", u'.', 0},      {u"+.", u'.', 0},       {u".", u',', -1},      {u",", u',', 0},
-};
-
-TEST(Settings, IsFreewareConversion) {
-  for (const BoolCase& c : kBoolCases) {
-    SetDecimalSeparator(c.separator);
-    const std::string shown = Utf16ToUtf8(c.text);
-    if (c.expected < 0) {
-      try {
-        SettingToBoolean(c.text);
-        ADD_FAILURE() << "'" << shown << "' converted";
-      } catch (const EConvertError& e) {
-        EXPECT_EQ(e.Message(), u"'" + std::u16string(c.text) + u"' is not a valid boolean value");
-      }
-    } else {
-      bool value = false;
-      EXPECT_NO_THROW(value = SettingToBoolean(c.text)) << shown;
-      EXPECT_EQ(value, c.expected == 1) << shown;
-    }
-  }
-  SetDecimalSeparator(0);
-}
-
-struct ReadCase {
-  const char* name;
-  int language;
-  std::u16string isFreeware;
-  std::vector<int> reads;
-  bool valid;
-  std::u16string productName;
-};
-
-class ReadSettings : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(ReadSettings, OrderAndLanguage) {
-  const ReadCase& c = GetParam();
-  std::vector<int> reads;
-  auto load = [&](int id) -> std::u16string {
-    reads.push_back(id);
-    switch (id) {
-      case kSettingProductNameEn: return u"Corvenna Drawvane";
-      case kSettingProductNameZh: return u"柯雯纳画图";
-      case kSettingIsFreeware: return c.isFreeware;
-      case kSettingExeBaseName: return u"Drawvane";
-      case kSettingProductVersion: return u"2.0";
-      case kSettingRequiredSpaceText: return u"7 MB";
-      default: return u"";
-    }
-  };
-  if (c.valid) {
-    ProductSettings s = ReadProductSettings(load, c.language);
-    EXPECT_EQ(s.ProductName, c.productName);
-    EXPECT_EQ(s.ExeBaseName, u"Drawvane");
-    EXPECT_EQ(s.ProductVersion, u"2.0");
-    EXPECT_EQ(s.RequiredSpaceText, u"7 MB");
-    EXPECT_EQ(s.IsFreeware, c.isFreeware == u"-1");
-  } else {
-    EXPECT_THROW(ReadProductSettings(load, c.language), EConvertError);
-  }
-  EXPECT_EQ(reads, c.reads);
-}
-
-const ReadCase kReadCases[] = {
-    {"chinese_never_reads_1004", kUiChinese, u"-1", {1010, 1011, 1012, 1009, 1005}, true, u"柯雯纳画图"},
-    {"english_never_reads_1005", kUiEnglish, u"-1", {1010, 1011, 1012, 1009, 1004}, true, u"Corvenna Drawvane"},
-    {"shareware", kUiEnglish, u"0", {1010, 1011, 1012, 1009, 1004}, true, u"Corvenna Drawvane"},
-    {"invalid_stops_after_1009", kUiEnglish, u"yes", {1010, 1011, 1012, 1009}, false, u""},
-    {"missing_1009_is_invalid", kUiChinese, u"", {1010, 1011, 1012, 1009}, false, u""},
-};
-
-INSTANTIATE_TEST_SUITE_P(Settings, ReadSettings, ::testing::ValuesIn(kReadCases),
-                         [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vo

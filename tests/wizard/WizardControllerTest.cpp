@@ -98,7 +98,7 @@ TEST_P(StateTable, StepCaptionAndButtons) {
   run.succeeds = row.setup.runSucceeds;
   view.runOnExit = row.setup.runOnExit;
   view.setupDirText = u"C:\\Apps\\Drawvane";
-  WizardController wizard(view, system, kTexts, u"Corvenna Drawvane", u"Drawvane", run.Bind(view));
+  WizardController wizard(view, system, kTexts, u"Corvenna Drawvane", u"Drawvane", u"Corvenna Soft", run.Bind(view));
   wizard.Start();
   wizard.ApplicationEvents1Idle();
   for (Event e : row.events) {
@@ -160,7 +160,7 @@ TEST(WizardController, NextOnlyGatedByFreeSpaceOnStep3) {
       FakeSystem system;
       FakeRun run;
       view.setupDirText = u"C:\\Apps";
-      WizardController wizard(view, system, kTexts, u"P", u"P", run.Bind(view));
+      WizardController wizard(view, system, kTexts, u"P", u"P", u"Corvenna Soft", run.Bind(view));
       wizard.Start();
       while (wizard.WizardStep() < step) wizard.btnNextClick();
       view.freeSizeVisible = freeSize;
@@ -191,7 +191,7 @@ TEST(WizardController, CaptionNotStepSelectsTheAction) {
     run.succeeds = false;
     view.runOnExit = false;
     view.setupDirText = u"C:\\Apps";
-    WizardController wizard(view, system, kTexts, u"P", u"P", run.Bind(view));
+    WizardController wizard(view, system, kTexts, u"P", u"P", u"Corvenna Soft", run.Bind(view));
     wizard.Start();
     wizard.btnNextClick();
     wizard.btnNextClick();
@@ -208,7 +208,7 @@ TEST(WizardController, ChineseCaptionsFollowTheSteps) {
   FakeSystem system;
   FakeRun run;
   view.setupDirText = u"C:\\应用";
-  WizardController wizard(view, system, MakeWizardTexts(kUiChinese), u"柯雯纳画图", u"Drawvane", run.Bind(view));
+  WizardController wizard(view, system, MakeWizardTexts(kUiChinese), u"柯雯纳画图", u"Drawvane", u"Corvenna Soft", run.Bind(view));
   wizard.Start();
   const std::u16string expected[] = {u"下一步", u"我同意", u"安 装", u"完 成"};
   for (const auto& caption : expected) {
@@ -223,7 +223,7 @@ TEST(WizardController, ChineseCaptionsFollowTheSteps) {
 TEST(WizardController, StartResetsCaptionAndProgress) {
   FakeView view;
   FakeSystem system;
-  WizardController wizard(view, system, kTexts, u"P", u"P", nullptr);
+  WizardController wizard(view, system, kTexts, u"P", u"P", u"Corvenna Soft", nullptr);
   view.nextCaption = u"Button1";
   wizard.Start();
   EXPECT_EQ(wizard.WizardStep(), 1);
@@ -250,7 +250,7 @@ TEST(WizardController, InstallNormalisesTheFolderText) {
     FakeSystem system;
     FakeRun run;
     view.setupDirText = c.typed;
-    WizardController wizard(view, system, kTexts, u"P", u"P", run.Bind(view));
+    WizardController wizard(view, system, kTexts, u"P", u"P", u"Corvenna Soft", run.Bind(view));
     wizard.Start();
     wizard.btnNextClick();
     wizard.btnNextClick();
@@ -268,7 +268,7 @@ TEST(WizardController, FolderCreationFailureChangesNothingElse) {
   FakeRun run;
   system.folderCreates = false;
   view.setupDirText = u"Q:\\Nowhere";
-  WizardController wizard(view, system, MakeWizardTexts(kUiChinese), u"P", u"P", run.Bind(view));
+  WizardController wizard(view, system, MakeWizardTexts(kUiChinese), u"P", u"P", u"Corvenna Soft", run.Bind(view));
   wizard.Start();
   wizard.btnNextClick();
   wizard.btnNextClick();
@@ -294,7 +294,7 @@ TEST(WizardController, ProgressHandlerSetsTheBar) {
     return true;
   };
   view.setupDirText = u"C:\\A";
-  WizardController wizard(view, system, kTexts, u"P", u"P", run);
+  WizardController wizard(view, system, kTexts, u"P", u"P", u"Corvenna Soft", run);
   wizard.Start();
   for (int i = 0; i < 3; ++i) wizard.btnNextClick();
   EXPECT_EQ(seen, (std::vector<int>{0, 12, 38, 100}));

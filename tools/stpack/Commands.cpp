@@ -16,9 +16,9 @@
 #include "package/PackageManifest.h"
 #include "package/PackageReader.h"
 #include "tools/stpack/Console.h"
-#include "tools/stpack/ProductSettingsFile.h"
+#include "tools/stpack/ProductFolder.h"
 #include "tools/stpack/ProgressBar.h"
-#include "tools/stpack/Utf8.h"
+#include "text/Unicode.h"
 #include "uninstall/UninstallList.h"
 
 namespace vo::stpack {

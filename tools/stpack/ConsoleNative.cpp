@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "tools/stpack/Console.h"
-#include "tools/stpack/Utf8.h"
+#include "text/Unicode.h"
 
 namespace vo::stpack {
 
@@ -35,7 +35,7 @@ std::u16string ExecutableFolder() {
 int main(int argc, char** argv) {
   std::vector<std::u16string> arguments;
   for (int i = 1; i < argc; ++i) {
-    std::optional<std::u16string> argument = vo::stpack::Utf8ToUtf16(argv[i]);
+    std::optional<std::u16string> argument = vo::Utf8ToUtf16(argv[i]);
     if (!argument) {
       vo::stpack::PrintErr("stpack: argument " + std::to_string(i) + " is not UTF-8 text\n");
       return 2;

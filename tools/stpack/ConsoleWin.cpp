@@ -7,7 +7,7 @@
 #include <io.h>
 
 #include "tools/stpack/Console.h"
-#include "tools/stpack/Utf8.h"
+#include "text/Unicode.h"
 
 namespace vo::stpack {
 namespace {

@@ -1,4 +1,4 @@
-#include "datatable/TextConvert.h"
+#include "text/DecimalNumber.h"
 
 namespace vo {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "datatable/TextConvert.h"
+#include "text/DecimalNumber.h"
 
 namespace vo {
 

@@ -1,15 +1,45 @@
-#include "tools/stpack/Utf8.h"
+#include "text/Unicode.h"
 
 #include <cstdint>
 
-namespace vo::stpack {
+namespace vo {
 
-std::optional<std::u16string> Utf8ToUtf16(std::string_view text, size_t* offset) {
+std::string Utf16ToUtf8(const std::u16string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out += char(cp);
+    } else if (cp < 0x800) {
+      out += char(0xC0 | (cp >> 6));
+      out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += char(0xE0 | (cp >> 12));
+      out += char(0x80 | ((cp >> 6) & 0x3F));
+      out += char(0x80 | (cp & 0x3F));
+    } else {
+      out += char(0xF0 | (cp >> 18));
+      out += char(0x80 | ((cp >> 12) & 0x3F));
+      out += char(0x80 | ((cp >> 6) & 0x3F));
+      out += char(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::optional<std::u16string> Utf8ToUtf16(std::string_view text, size_t* badOffset) {
   std::u16string result;
   result.reserve(text.size());
   size_t i = 0;
   auto fail = [&]() -> std::optional<std::u16string> {
-    if (offset) *offset = i;
+    if (badOffset) *badOffset = i;
     return std::nullopt;
   };
   while (i < text.size()) {
@@ -48,4 +78,4 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view text, size_t* offset)
   return result;
 }
 
-}  // namespace vo::stpack
+}  // namespace vo
