@@ -1,11 +1,14 @@
 #include "package/PackageWriter.h"
 
+#include <functional>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 
 #include <zlib.h>
 
 #include "crypt/AnsiCodePage.h"
+#include "crypt/SuiteCipher.h"
 #include "crypt/VoCrypUtils.h"
 #include "datatable/TextConvert.h"
 #include "package/PackageError.h"
@@ -27,6 +30,29 @@ bool HasControl(const std::u16string& text) {
   return false;
 }
 
+// Why Windows cannot create a file or folder of this name, or nullptr: a
+// trailing dot or space (dropped, so the name lands elsewhere) or a device
+// name (CON, NUL.txt, com1 ...), which opens the device instead of a file.
+const char* UncreatableNameReason(const std::u16string& name) {
+  if (!name.empty() && (name.back() == u'.' || name.back() == u' ')) {
+    return "ends in a dot or a space, which Windows drops from names";
+  }
+  std::u16string base = name.substr(0, name.find(u'.'));
+  while (!base.empty() && base.back() == u' ') base.pop_back();
+  for (char16_t& c : base) {
+    if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
+  }
+  static const char16_t* const kDevices[] = {u"CON", u"PRN", u"AUX", u"NUL"};
+  for (const char16_t* device : kDevices) {
+    if (base == device) return "is a name Windows keeps for a device";
+  }
+  if (base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0) && base[3] >= u'1' &&
+      base[3] <= u'9') {
+    return "is a name Windows keeps for a device";
+  }
+  return nullptr;
+}
+
 void CheckRelativeFolder(const std::u16string& folder, const std::u16string& whole) {
   if (folder.empty()) return;
   auto fail = [&](const std::string& why) {
@@ -40,6 +66,7 @@ void CheckRelativeFolder(const std::u16string& folder, const std::u16string& who
     if (part.empty()) fail("has an empty folder name (a leading or doubled \"\\\")");
     if (part == u"." || part == u"..") fail("may not use \".\" or \"..\"");
     if (part.find_first_of(u"/:<>\"|?*") != std::u16string::npos) fail("holds a character Windows refuses in folder names");
+    if (const char* reason = UncreatableNameReason(part)) fail("has a folder " + Quoted(part) + " that " + reason);
     start = end + 1;
   }
 }
@@ -137,6 +164,7 @@ void CheckMemberFileName(const std::u16string& fileName) {
   if (HasControl(fileName)) fail("holds a control character");
   if (fileName.find_first_of(u"<>\"|?*") != std::u16string::npos) fail("holds a character Windows refuses in file names");
   if (fileName == u"." || fileName == u"..") fail("names a folder");
+  if (const char* reason = UncreatableNameReason(fileName)) fail(reason);
 }
 
 void CheckTargetFolder(const std::u16string& targetFolder) {
@@ -212,9 +240,49 @@ void PackageWriter::AddMember(const std::u16string& targetFolder, const std::u16
   fRows.push_back(FileTableRowCells(targetFolder, fileName, int32_t(packed.size()), int32_t(size), useInstallDir));
 }
 
+namespace {
+
+// The salt and vector of the sealed table, drawn from the table itself: the
+// empty pass phrase keeps nothing secret anyway, and the same members then
+// give the same package bytes, build after build.
+class TableDerivedRandom {
+ public:
+  explicit TableDerivedRandom(const std::u16string& tableText) : fHash(CreateHashByIndex(kSha256Index)) {
+    fHash->Init();
+    fHash->UpdateStr(tableText);
+    fHash->Final(fSeed);
+  }
+  uint32_t operator()() {
+    if (fUsed == sizeof(fBlock)) {
+      fHash->Init();
+      fHash->Update(fSeed, sizeof(fSeed));
+      fHash->Update(&fCounter, sizeof(fCounter));
+      fHash->Final(fBlock);
+      ++fCounter;
+      fUsed = 0;
+    }
+    uint32_t word = 0;
+    for (int i = 0; i < 4; ++i) word = word << 8 | fBlock[fUsed++];
+    return word;
+  }
+
+ private:
+  static constexpr uint8_t kSha256Index = 3;
+  std::unique_ptr<TSuiteHash> fHash;
+  uint8_t fSeed[32] = {};
+  uint8_t fBlock[32] = {};
+  size_t fUsed = sizeof(fBlock);
+  uint32_t fCounter = 0;
+};
+
+}  // namespace
+
 void PackageWriter::Finish() {
   if (fFinished) throw std::logic_error("the package is already finished");
-  std::string tail = PackageTail(SealFileTable(FormatFileTable(fRows), u"", fOptions.cipherIndex, fOptions.hashIndex));
+  const std::u16string tableText = FormatFileTable(fRows);
+  TableDerivedRandom random(tableText);
+  std::string tail =
+      PackageTail(SealFileTable(tableText, u"", fOptions.cipherIndex, fOptions.hashIndex, std::ref(random)));
   if (fWritten + int64_t(tail.size()) > kFormatLimit) {
     throw std::length_error("with its file table the package grows past 2147483647 bytes");
   }

@@ -59,10 +59,12 @@ std::string PackageTail(const std::string& sealedTable, TailLayout layout = Tail
 // Checks for names the package tool accepts; both raise std::invalid_argument
 // with a message that says what is wrong.
 // A file name: not empty, no folder part ("\", "/", ":"), none of the
-// characters Windows refuses in names, not "." or "..".
+// characters Windows refuses in names, not "." or "..", no trailing dot or
+// space (Windows drops them), not a device name (CON, NUL.txt, COM1 ...).
 void CheckMemberFileName(const std::u16string& fileName);
 // A target folder as the table stores it: empty, a relative folder ending in
-// "\" (no drive, no leading "\", no "." or ".." parts), or a "$System$" or
+// "\" (no drive, no leading "\", no "." or ".." parts, each part a name
+// Windows can create as a file name can), or a "$System$" or
 // "$Third$" token optionally followed by such a folder. No "," or "|".
 void CheckTargetFolder(const std::u16string& targetFolder);
 

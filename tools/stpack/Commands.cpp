@@ -323,6 +323,38 @@ void BuildPackage(const std::u16string& source, const std::u16string& output, co
            std::to_string(options.level) + ")\n");
 }
 
+void InitProductFolder(const std::u16string& folder) {
+  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
+  std::u16string root = folder;
+  while (root.size() > 1 && EndsWithSeparator(root)) root.pop_back();
+  const std::u16string ini = root + u"/product.ini";
+  if (files->FileExists(ini)) {
+    throw ToolError(U8(ini) + ": already exists; stpack init leaves an existing product folder alone");
+  }
+  // The folder's own name is the first guess for the program and the product.
+  std::u16string name = fs::path(root).filename().u16string();
+  if (name.empty() || name.find_first_of(u"\\/:*?\"<>|.") != std::u16string::npos) name = u"MyProduct";
+
+  files->CreateFolders(root + u"/payload/");
+  if (!files->FolderExists(root + u"/payload/")) throw ToolError(U8(root) + ": cannot create the folder payload/ there");
+  const std::string text = ProductSettingsTemplate(U8(name));
+  const std::u16string partial = ini + u".partial";
+  try {
+    {
+      std::unique_ptr<PackageOutputFile> out = files->CreateForWriting(partial);
+      out->Write(text.data(), text.size());
+    }
+    files->MoveReplacing(partial, ini);
+  } catch (...) {
+    files->RemoveFile(partial);
+    throw;
+  }
+  PrintOut("Started a product folder in " + U8(root) + ":\n"
+           "  1. put the product's files into " + U8(root) + "/payload/ (the program as " + U8(name) + ".exe),\n"
+           "  2. check the settings in " + U8(ini) + ",\n"
+           "  3. run `stpack make " + U8(root) + "`.\n");
+}
+
 void ListPackage(const std::u16string& package) {
   std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
   std::string sealedBy;

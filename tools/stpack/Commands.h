@@ -33,6 +33,11 @@ struct UninstallerSource {
 void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options,
                   const std::optional<UninstallerSource>& uninstaller);
 
+// Starts a product folder: folder/product.ini with every setting explained
+// and an empty folder/payload/. Refuses a folder that already holds a
+// product.ini.
+void InitProductFolder(const std::u16string& folder);
+
 // Prints the package's file table.
 void ListPackage(const std::u16string& package);
 

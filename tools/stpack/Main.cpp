@@ -39,6 +39,9 @@ const char kUsage[] =
     "      --no-uninstaller adds neither (and --product is then ignored).\n"
     "      --cipher 0-8 (default 5, Rijndael), --hash 0-4 (default 3, SHA-256),\n"
     "      --level 0-9 (default 9).\n"
+    "  stpack init FOLDER\n"
+    "      Starts a product folder: a product.ini explaining every setting and an\n"
+    "      empty payload/ folder for the product's files.\n"
     "  stpack list PACKAGE\n"
     "  stpack extract PACKAGE FOLDER [--system-dir FOLDER]\n"
     "      \"$System$\" and \"$Third$\" members go to --system-dir, by default\n"
@@ -158,6 +161,10 @@ void Dispatch(const std::vector<std::u16string>& arguments) {
     options.hashIndex = Number(line, u"--hash", kDefaultHashIndex, 0, 4);
     options.level = Number(line, u"--level", kDefaultLevel, 0, 9);
     BuildPackage(line.positional[0], output->second, options, UninstallerFromCommandLine(line));
+  } else if (command == u"init") {
+    CommandLine line = Parse(arguments, {});
+    ExpectPositional(line, 1);
+    InitProductFolder(line.positional[0]);
   } else if (command == u"list" || command == u"verify") {
     CommandLine line = Parse(arguments, {});
     ExpectPositional(line, 1);
