@@ -36,6 +36,9 @@ class PackageOutputFile {
   // Writes all count bytes in one call; raises a write error when the file
   // does not take them all (a full disk, for instance).
   virtual void Write(const void* data, size_t count) = 0;
+  // Overwrites count bytes already written at offset; the next Write still
+  // appends. Raises a write error.
+  virtual void WriteAt(int64_t offset, const void* data, size_t count) = 0;
 };
 
 class PackageFileSystem {

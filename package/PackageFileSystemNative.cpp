@@ -92,6 +92,21 @@ class NativeOutputFile final : public PackageOutputFile {
     }
   }
 
+  void WriteAt(int64_t offset, const void* data, size_t count) override {
+    const auto* in = static_cast<const unsigned char*>(data);
+    size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::pwrite(fFd.get(), in + done, count - done, static_cast<off_t>(offset + int64_t(done)));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        throw EPackageError(PackageErrorKind::Write, "cannot write " + std::to_string(count) + " bytes at offset " +
+                                                         std::to_string(offset) + " of " + Quoted(fPath) + ": " +
+                                                         Reason(n < 0 ? errno : ENOSPC));
+      }
+      done += static_cast<size_t>(n);
+    }
+  }
+
  private:
   FileDescriptor fFd;
   std::u16string fPath;

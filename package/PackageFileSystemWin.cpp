@@ -80,6 +80,21 @@ class WinOutputFile final : public PackageOutputFile {
     }
   }
 
+  void WriteAt(int64_t offset, const void* data, size_t count) override {
+    LARGE_INTEGER zero = {}, here = {}, there = {};
+    there.QuadPart = offset;
+    if (!::SetFilePointerEx(fFile.get(), zero, &here, FILE_CURRENT) ||
+        !::SetFilePointerEx(fFile.get(), there, nullptr, FILE_BEGIN)) {
+      throw EPackageError(PackageErrorKind::Write, "cannot move to offset " + std::to_string(offset) + " of " +
+                                                       Quoted(fPath) + ": " + SystemErrorText(::GetLastError()));
+    }
+    Write(data, count);
+    if (!::SetFilePointerEx(fFile.get(), here, nullptr, FILE_BEGIN)) {
+      throw EPackageError(PackageErrorKind::Write, "cannot move back in " + Quoted(fPath) + ": " +
+                                                       SystemErrorText(::GetLastError()));
+    }
+  }
+
  private:
   UniqueFile fFile;
   std::u16string fPath;

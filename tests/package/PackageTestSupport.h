@@ -124,6 +124,9 @@ class MemoryOutput final : public PackageOutputFile {
  public:
   explicit MemoryOutput(std::string& bytes) : fBytes(bytes) {}
   void Write(const void* data, size_t count) override { fBytes.append(static_cast<const char*>(data), count); }
+  void WriteAt(int64_t offset, const void* data, size_t count) override {
+    fBytes.replace(size_t(offset), count, static_cast<const char*>(data), count);
+  }
 
  private:
   std::string& fBytes;
@@ -190,6 +193,7 @@ class WatchingFileSystem final : public PackageFileSystem {
     }
     ~Output() override { --fOwner.openFiles; }
     void Write(const void* data, size_t count) override { fReal->Write(data, count); }
+    void WriteAt(int64_t offset, const void* data, size_t count) override { fReal->WriteAt(offset, data, count); }
 
    private:
     std::unique_ptr<PackageOutputFile> fReal;

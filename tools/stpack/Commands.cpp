@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "package/PackageManifest.h"
 #include "package/PackageReader.h"
 #include "tools/stpack/Console.h"
+#include "tools/stpack/PackageItems.h"
 #include "tools/stpack/ProductFolder.h"
 #include "tools/stpack/ProgressBar.h"
 #include "text/Unicode.h"
@@ -61,13 +63,6 @@ std::vector<PackageEntry> ReadEntries(PackageFileSystem& files, const std::u16st
 bool EndsWithSeparator(const std::u16string& path) {
   return !path.empty() && (path.back() == u'\\' || path.back() == u'/');
 }
-
-struct SourceItem {
-  ManifestEntry entry;
-  std::u16string path;              // the file to read
-  std::string place;                // "manifest.txt:3" or the path below the tree
-  std::optional<std::string> data;  // the member's bytes when they are made here, not read from path
-};
 
 std::vector<SourceItem> ItemsFromManifest(PackageFileSystem& files, const std::u16string& manifest) {
   const std::string bytes = ReadWholeFile(files, manifest);
@@ -158,7 +153,8 @@ void CheckItems(PackageFileSystem& files, const std::vector<SourceItem>& items) 
 // members. Checks first that the source does not install files of the same
 // names, that the program exists and that the product settings make a list.
 std::vector<SourceItem> UninstallerItems(PackageFileSystem& files, const std::vector<SourceItem>& items,
-                                         const UninstallerSource& uninstaller) {
+                                         const UninstallerSource& uninstaller, const ProductSettingsFile& settings,
+                                         const std::string& settingsName) {
   for (const std::u16string name : {kUninstallerFileName, kUninstallListFileName}) {
     ManifestEntry added;
     added.fileName = name;
@@ -184,7 +180,6 @@ std::vector<SourceItem> UninstallerItems(PackageFileSystem& files, const std::ve
                     remedy);
   }
 
-  const ProductSettingsFile settings = ReadProductSettingsFile(files, uninstaller.productSettings);
   std::vector<UninstallMember> members;
   for (const SourceItem& item : items) {
     members.push_back({item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir});
@@ -195,7 +190,7 @@ std::vector<SourceItem> UninstallerItems(PackageFileSystem& files, const std::ve
   try {
     list = BuildUninstallList(members, ReadUninstallListProduct([&](int id) { return settings.Setting(id); }));
   } catch (const EUninstallList& e) {
-    throw ToolError(U8(uninstaller.productSettings) + ": " + e.what());
+    throw ToolError(settingsName + ": " + e.what());
   }
 
   SourceItem program;
@@ -204,8 +199,7 @@ std::vector<SourceItem> UninstallerItems(PackageFileSystem& files, const std::ve
   program.place = "uninstaller " + Quoted(uninstaller.program);
   SourceItem listItem;
   listItem.entry.fileName = kUninstallListFileName;
-  listItem.path = uninstaller.productSettings;
-  listItem.place = "uninstall list made from " + Quoted(uninstaller.productSettings);
+  listItem.place = "uninstall list made from " + settingsName;
   listItem.data = std::move(list);
   return {program, listItem};
 }
@@ -253,6 +247,7 @@ class VerifyingFileSystem final : public PackageFileSystem {
    public:
     explicit Sink(VerifyingFileSystem& owner) : fOwner(owner) {}
     void Write(const void*, size_t count) override { fOwner.bytesChecked += int64_t(count); }
+    void WriteAt(int64_t, const void*, size_t) override {}
 
    private:
     VerifyingFileSystem& fOwner;
@@ -263,64 +258,106 @@ class VerifyingFileSystem final : public PackageFileSystem {
 
 }  // namespace
 
-void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options,
-                  const std::optional<UninstallerSource>& uninstaller) {
-  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
+std::vector<SourceItem> CollectPackageItems(PackageFileSystem& files, const std::u16string& source,
+                                            const std::u16string& output,
+                                            const std::optional<UninstallerSource>& uninstaller,
+                                            const ProductSettingsFile* settings, const std::string& settingsName) {
   std::error_code ec;
   const bool fromTree = fs::is_directory(fs::path(source), ec);
-  if (!fromTree && !files->FileExists(source)) throw ToolError(Quoted(source) + " is neither a manifest file nor a folder");
-  std::vector<SourceItem> items = fromTree ? ItemsFromTree(source, output) : ItemsFromManifest(*files, source);
-  CheckItems(*files, items);
+  if (!fromTree && !files.FileExists(source)) throw ToolError(Quoted(source) + " is neither a manifest file nor a folder");
+  std::vector<SourceItem> items = fromTree ? ItemsFromTree(source, output) : ItemsFromManifest(files, source);
+  CheckItems(files, items);
   if (uninstaller) {
-    for (SourceItem& item : UninstallerItems(*files, items, *uninstaller)) items.push_back(std::move(item));
+    for (SourceItem& item : UninstallerItems(files, items, *uninstaller, *settings, settingsName)) {
+      items.push_back(std::move(item));
+    }
   }
-  CheckWriterOptions(options);  // before any file is created
+  return items;
+}
 
+PackageStats WritePackageFile(PackageFileSystem& files, const std::vector<SourceItem>& items,
+                              const std::u16string& path, const PackageWriterOptions& options,
+                              const std::function<void(const void*, size_t)>& onBytes) {
+  // Every byte of the package passes here on its way out, for a digest.
+  class ObservedOutput final : public PackageOutputFile {
+   public:
+    ObservedOutput(PackageOutputFile& real, const std::function<void(const void*, size_t)>& onBytes)
+        : fReal(real), fOnBytes(onBytes) {}
+    void Write(const void* data, size_t count) override {
+      fReal.Write(data, count);
+      if (fOnBytes) fOnBytes(data, count);
+    }
+    void WriteAt(int64_t, const void*, size_t) override { throw std::logic_error("a package is written front to back"); }
+
+   private:
+    PackageOutputFile& fReal;
+    const std::function<void(const void*, size_t)>& fOnBytes;
+  };
+
+  std::error_code ec;
   uint64_t totalBytes = 0;
   for (const SourceItem& item : items) {
     totalBytes += item.data ? item.data->size() : fs::file_size(fs::path(item.path), ec);
   }
+  PackageStats stats;
+  ProgressBar bar;
+  std::unique_ptr<PackageOutputFile> file = files.CreateForWriting(path);
+  ObservedOutput out(*file, onBytes);
+  PackageWriter writer(out, options);
+  for (const SourceItem& item : items) {
+    bar.Update(totalBytes ? int(stats.unpackedBytes * 100 / totalBytes) : 0,
+               U8(item.entry.targetFolder + item.entry.fileName));
+    std::string data;
+    try {
+      data = item.data ? *item.data : ReadWholeFile(files, item.path);
+    } catch (const std::runtime_error& e) {
+      throw ToolError(item.place + ": " + e.what());
+    }
+    try {
+      writer.AddMember(item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir, data.data(), data.size());
+    } catch (const std::invalid_argument& e) {
+      throw ToolError(item.place + ": " + e.what());
+    } catch (const std::length_error& e) {
+      throw ToolError(item.place + ": " + e.what());
+    }
+    stats.unpackedBytes += data.size();
+  }
+  writer.Finish();
+  bar.Update(100, "");
+  stats.members = items.size();
+  stats.packedBytes = writer.BytesWritten();
+  return stats;
+}
+
+std::string PackageSummary(const PackageStats& stats, const PackageWriterOptions& options) {
+  return std::to_string(stats.members) + " member" + (stats.members == 1 ? "" : "s") + ", " +
+         std::to_string(stats.unpackedBytes) + " bytes packed into " + std::to_string(stats.packedBytes) +
+         " (cipher " + std::to_string(options.cipherIndex) + " " + CipherName(options.cipherIndex) + ", hash " +
+         std::to_string(options.hashIndex) + " " + HashName(options.hashIndex) + ", level " +
+         std::to_string(options.level) + ")";
+}
+
+void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options,
+                  const std::optional<UninstallerSource>& uninstaller) {
+  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
+  std::optional<ProductSettingsFile> settings;
+  if (uninstaller) settings = ReadProductSettingsFile(*files, uninstaller->productSettings);
+  std::vector<SourceItem> items = CollectPackageItems(*files, source, output, uninstaller, settings ? &*settings : nullptr,
+                                                      uninstaller ? U8(uninstaller->productSettings) : "");
+  CheckWriterOptions(options);  // before any file is created
 
   const std::u16string partial = output + u".partial";
-  int64_t written = 0;
-  uint64_t doneBytes = 0;
+  PackageStats stats;
   try {
-    {
-      ProgressBar bar;
-      std::unique_ptr<PackageOutputFile> out = files->CreateForWriting(partial);
-      PackageWriter writer(*out, options);
-      for (const SourceItem& item : items) {
-        bar.Update(totalBytes ? int(doneBytes * 100 / totalBytes) : 0, U8(item.entry.targetFolder + item.entry.fileName));
-        std::string data;
-        try {
-          data = item.data ? *item.data : ReadWholeFile(*files, item.path);
-        } catch (const std::runtime_error& e) {
-          throw ToolError(item.place + ": " + e.what());
-        }
-        try {
-          writer.AddMember(item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir, data.data(), data.size());
-        } catch (const std::invalid_argument& e) {
-          throw ToolError(item.place + ": " + e.what());
-        } catch (const std::length_error& e) {
-          throw ToolError(item.place + ": " + e.what());
-        }
-        doneBytes += data.size();
-      }
-      writer.Finish();
-      bar.Update(100, "");
-      written = writer.BytesWritten();
-    }
+    stats = WritePackageFile(*files, items, partial, options, nullptr);
     files->MoveReplacing(partial, output);
   } catch (...) {
     files->RemoveFile(partial);
     throw;
   }
-  PrintOut(U8(output) + ": " + std::to_string(items.size()) + " member" + (items.size() == 1 ? "" : "s") +
-           (uninstaller ? " (uninstaller added)" : "") + ", " +
-           std::to_string(doneBytes) + " bytes packed into " + std::to_string(written) + " (cipher " +
-           std::to_string(options.cipherIndex) + " " + CipherName(options.cipherIndex) + ", hash " +
-           std::to_string(options.hashIndex) + " " + HashName(options.hashIndex) + ", level " +
-           std::to_string(options.level) + ")\n");
+  std::string summary = PackageSummary(stats, options);
+  if (uninstaller) summary.insert(summary.find(','), " (uninstaller added)");
+  PrintOut(U8(output) + ": " + summary + "\n");
 }
 
 void InitProductFolder(const std::u16string& folder) {

@@ -33,6 +33,22 @@ struct UninstallerSource {
 void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options,
                   const std::optional<UninstallerSource>& uninstaller);
 
+struct MakeOptions {
+  std::u16string productFolder;
+  std::optional<std::u16string> output;       // default: <ExeName>Setup.exe here
+  std::optional<std::u16string> stub;         // default: SetupStub.exe beside the tool
+  std::optional<std::u16string> uninstaller;  // default: Uninst.exe beside the tool
+  bool noUninstaller = false;
+  bool uncheckedSettings = false;  // write settings the installer cannot use (tests)
+  PackageWriterOptions package;
+};
+
+// Turns a product folder into its installer: checks everything, writes the
+// package with the uninstaller and its list, and stamps the stub with the
+// settings, pictures, licence texts, manifest, package and the package's
+// SHA-256. Nothing is left behind on failure.
+void MakeInstaller(const MakeOptions& options);
+
 // Starts a product folder: folder/product.ini with every setting explained
 // and an empty folder/payload/. Refuses a folder that already holds a
 // product.ini.

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "datatable/TextConvert.h"
+#include "text/Unicode.h"
 #include "package/PackageError.h"
 #include "package/PackageManifest.h"
 #include "tools/stpack/Commands.h"
@@ -29,6 +29,16 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
+    "  stpack init FOLDER\n"
+    "      Starts a product folder: a product.ini explaining every setting and an\n"
+    "      empty payload/ folder for the product's files.\n"
+    "  stpack make FOLDER [-o OUT.exe] [--stub SetupStub.exe] [--uninstaller FILE]\n"
+    "              [--no-uninstaller] [--cipher N] [--hash N] [--level N]\n"
+    "      Turns the product folder (product.ini, payload/ or payload.manifest,\n"
+    "      optional pictures) into its installer, <ExeName>Setup.exe by default.\n"
+    "      The stub and Uninst.exe are found beside stpack or in\n"
+    "      ../share/corvenna-setup/. --unchecked-settings writes settings the\n"
+    "      installer cannot use, for testing its own refusals.\n"
     "  stpack build SOURCE -o OUT.stp --product product.ini [--uninstaller FILE]\n"
     "               [--cipher N] [--hash N] [--level N]\n"
     "  stpack build SOURCE -o OUT.stp --no-uninstaller [--cipher N] [--hash N] [--level N]\n"
@@ -39,9 +49,6 @@ const char kUsage[] =
     "      --no-uninstaller adds neither (and --product is then ignored).\n"
     "      --cipher 0-8 (default 5, Rijndael), --hash 0-4 (default 3, SHA-256),\n"
     "      --level 0-9 (default 9).\n"
-    "  stpack init FOLDER\n"
-    "      Starts a product folder: a product.ini explaining every setting and an\n"
-    "      empty payload/ folder for the product's files.\n"
     "  stpack list PACKAGE\n"
     "  stpack extract PACKAGE FOLDER [--system-dir FOLDER]\n"
     "      \"$System$\" and \"$Third$\" members go to --system-dir, by default\n"
@@ -161,6 +168,27 @@ void Dispatch(const std::vector<std::u16string>& arguments) {
     options.hashIndex = Number(line, u"--hash", kDefaultHashIndex, 0, 4);
     options.level = Number(line, u"--level", kDefaultLevel, 0, 9);
     BuildPackage(line.positional[0], output->second, options, UninstallerFromCommandLine(line));
+  } else if (command == u"make") {
+    CommandLine line = Parse(arguments, {u"-o", u"--output", u"--stub", u"--uninstaller", u"--cipher", u"--hash",
+                                         u"--level"},
+                             {u"--no-uninstaller", u"--unchecked-settings"});
+    ExpectPositional(line, 1);
+    MakeOptions options;
+    options.productFolder = line.positional[0];
+    for (auto [name, slot] : {std::pair{u"--output", &options.output}, std::pair{u"--stub", &options.stub},
+                              std::pair{u"--uninstaller", &options.uninstaller}}) {
+      auto it = line.options.find(name);
+      if (it == line.options.end()) continue;
+      if (it->second.empty()) throw UsageError(Utf16ToUtf8(name) + " needs a file");
+      *slot = it->second;
+    }
+    options.noUninstaller = line.flags.count(u"--no-uninstaller") != 0;
+    if (options.noUninstaller && options.uninstaller) throw UsageError("give either --uninstaller or --no-uninstaller, not both");
+    options.uncheckedSettings = line.flags.count(u"--unchecked-settings") != 0;
+    options.package.cipherIndex = Number(line, u"--cipher", kDefaultCipherIndex, 0, 8);
+    options.package.hashIndex = Number(line, u"--hash", kDefaultHashIndex, 0, 4);
+    options.package.level = Number(line, u"--level", kDefaultLevel, 0, 9);
+    MakeInstaller(options);
   } else if (command == u"init") {
     CommandLine line = Parse(arguments, {});
     ExpectPositional(line, 1);

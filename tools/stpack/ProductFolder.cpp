@@ -44,7 +44,7 @@ std::string ReadSmallFile(PackageFileSystem& files, const std::u16string& path, 
 
 }  // namespace
 
-ProductFolder ReadProductFolder(PackageFileSystem& files, const std::u16string& folder) {
+ProductFolder ReadProductFolder(PackageFileSystem& files, const std::u16string& folder, bool checkSettings) {
   ProductFolder product;
   product.name = Utf16ToUtf8(folder);
   product.folder = EndsWithSeparator(folder) ? folder : folder + u'/';
@@ -58,7 +58,7 @@ ProductFolder ReadProductFolder(PackageFileSystem& files, const std::u16string& 
                     "(`stpack init " + product.name + "` writes one to start from)");
   }
   product.settings = ReadProductSettingsFile(files, ini);
-  CheckProductSettings(product.settings, product.settingsName, product.warnings);
+  if (checkSettings) CheckProductSettings(product.settings, product.settingsName, product.warnings);
 
   const std::u16string tree = product.folder + u"payload";
   const std::u16string manifest = product.folder + u"payload.manifest";

@@ -4,10 +4,10 @@
 //   product.ini          the product settings (settings/ProductSettingsFile.h)
 //   payload/             the product's files as a folder tree, or instead
 //   payload.manifest     a manifest naming them (tools/README.md)
-//   ImageLeft0.jpg       banner of the Chinese wizard    \
-//   ImageLeft2.jpg       banner of the English wizard     | optional: the
-//   ImageIcon.bmp        header picture of pages 2 and 3  | defaults of
-//   AppIcon.ico          the application icon            /  stpack otherwise
+//   ImageLeft0.jpg       banner of the Chinese wizard      (optional, like
+//   ImageLeft2.jpg       banner of the English wizard       the other three
+//   ImageIcon.bmp        header picture of pages 2 and 3    pictures: stpack
+//   AppIcon.ico          the application icon               has defaults)
 //
 // plus the licence texts product.ini names. Every file is read and checked
 // here, before anything is written.
@@ -38,7 +38,9 @@ struct ProductFolder {
 // Reads the product folder: product.ini (checked with CheckProductSettings),
 // the payload's place, every picture (the product's own, checked, or the
 // default) and the licence texts. Raises ToolError for the first fault.
-ProductFolder ReadProductFolder(PackageFileSystem& files, const std::u16string& folder);
+// checkSettings false leaves the settings as written, even those the
+// installer cannot use (for testing the installer's own refusals).
+ProductFolder ReadProductFolder(PackageFileSystem& files, const std::u16string& folder, bool checkSettings = true);
 
 // The product.ini `stpack init` writes for a product called name.
 std::string ProductSettingsTemplate(const std::string& name);

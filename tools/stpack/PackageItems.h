@@ -1,0 +1,50 @@
+#pragma once
+// The steps `build` and `make` share: collecting and checking the members of
+// a package, and writing it.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "package/PackageFileSystem.h"
+#include "package/PackageManifest.h"
+#include "package/PackageWriter.h"
+#include "settings/ProductSettingsFile.h"
+#include "tools/stpack/Commands.h"
+
+namespace vo::stpack {
+
+struct SourceItem {
+  ManifestEntry entry;
+  std::u16string path;              // the file to read
+  std::string place;                // "manifest.txt:3" or the path below the tree
+  std::optional<std::string> data;  // the member's bytes when they are made here, not read from path
+};
+
+// The members of a manifest file or folder tree, checked (every source
+// exists, no two land on the same file), then the uninstaller and its list
+// made with settings (named settingsName in messages) when uninstaller is
+// given. Raises ToolError before anything is written.
+std::vector<SourceItem> CollectPackageItems(PackageFileSystem& files, const std::u16string& source,
+                                            const std::u16string& output,
+                                            const std::optional<UninstallerSource>& uninstaller,
+                                            const ProductSettingsFile* settings, const std::string& settingsName);
+
+struct PackageStats {
+  size_t members = 0;
+  uint64_t unpackedBytes = 0;
+  int64_t packedBytes = 0;
+};
+
+// Writes the package to path, drawing a progress bar on a terminal; onBytes,
+// when given, sees every byte written, in order.
+PackageStats WritePackageFile(PackageFileSystem& files, const std::vector<SourceItem>& items,
+                              const std::u16string& path, const PackageWriterOptions& options,
+                              const std::function<void(const void*, size_t)>& onBytes);
+
+// "8 members, 1234 bytes packed into 567 (cipher 5 Rijndael, hash 3 SHA-256, level 9)".
+std::string PackageSummary(const PackageStats& stats, const PackageWriterOptions& options);
+
+}  // namespace vo::stpack
