@@ -17,7 +17,7 @@ build_tree win32 || { tail -n 40 "$win32_tree".*.log; exit 1; }
 setup_exe=$root/$win32_tree/examples/DrawvaneSetup.exe
 echo "built $setup_exe ($(stat -c %s "$setup_exe") bytes)"
 echo "package contents:"
-"$native_tree"/tools/stpack list "$win32_tree"/examples/drawvane/Drawvane.stp
+"$native_tree"/tools/stpack list "$setup_exe"
 
 if [ -n "${DISPLAY:-}" ]; then
   export WINEARCH=win32 WINEPREFIX=$root/build/run-prefix WINEDEBUG=-all
@@ -49,6 +49,5 @@ sleep 1; e2e_screenshot run-5-product
 
 installed="$WINEPREFIX/drive_c/Program Files/Corvenna Soft/Drawvane"
 echo "screenshots: $E2E_SCREENSHOTS/run-*.png"
-echo "(the throw-away Wine prefix is removed when this job ends)"
-echo "installed into C:\\Program Files\\Corvenna Soft\\Drawvane\\ (here: $installed):"
-(cd "$installed" && find . -type f | sort)
+echo "installed into C:\\Program Files\\Corvenna Soft\\Drawvane\\ of a throw-away Wine prefix:"
+(cd "$installed" && find . -type f | sed 's|^\./||' | sort)

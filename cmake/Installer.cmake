@@ -1,169 +1,64 @@
-# Building one installer executable per product.
+# Building installers in this project's own tree, with the same tool a
+# publisher uses (stpack make).
 #
-#   add_product_installer(<target>
-#                         [PRODUCT_DIR <dir>]      folder with product.ini and the pictures
-#                         [PACKAGE <file.stp>]     the setup package (a placeholder when absent)
-#                         [RUN_SOURCE <file.cpp>]  the installation run linked in (app's by default)
-#                         [OUTPUT_NAME <name>]     executable name without .exe
-#                         [DEPENDS <files...>])    files the resources are made from at build time
+#   add_installer_stub(<target> [RUN_SOURCE <file.cpp>])
 #
-# The product folder holds product.ini (the product settings, see
-# resources/README.md), ImageLeft0.jpg and ImageLeft2.jpg (160 x 308 banners,
-# Chinese and English), ImageIcon.bmp (32 x 32, 24 bits) and AppIcon.ico. At
-# build time the settings become a resource script with the string table
-# under language 2052, the pictures, the icon, the manifest and the package as
-# resource type StpFile, name SetupPackage; windres compiles it and the result
-# is linked into a copy of the installer program. Without PRODUCT_DIR only the
-# manifest and the package go in.
+# The installer program without a product: the start-up, the wizard and the
+# installation run (app/InstallationRunWin.cpp, or RUN_SOURCE for a test
+# program that only plays the wizard's side), linked statically, small, with
+# no time stamp so that the same sources give the same bytes. stpack make
+# writes a product into a copy of it.
 #
-# This file is also the script that writes the resource script: run with
-# cmake -P and the INSTALLER_RC_* variables below.
+#   add_product_installer(<target> PRODUCT_DIR <dir> OUTPUT <file.exe>
+#                         [STUB <stub target>] [UNCHECKED_SETTINGS]
+#                         [DEPENDS <files or targets...>])
+#
+# Runs the build machine's stpack (HOST_STPACK) on the product folder:
+# `stpack make <dir> -o <file.exe> --stub <stub> --uninstaller Uninst.exe`.
+# The stub is SetupStub by default; DEPENDS names what the product folder is
+# made from (generated files, the programs its payload names).
+# UNCHECKED_SETTINGS writes settings the installer cannot use, for the tests
+# of its own refusals.
 
-if(CMAKE_SCRIPT_MODE_FILE)
-  cmake_minimum_required(VERSION 3.20)  # policies of the functions below
-endif()
+set(HOST_STPACK "" CACHE FILEPATH "stpack built for the build machine")
 
-# Text as a resource-script string literal: backslashes doubled, quotes
-# doubled; the text itself stays UTF-8 (the script declares code page 65001).
-function(_installer_rc_string out text)
-  string(REPLACE "\\" "\\\\" text "${text}")
-  string(REPLACE "\"" "\"\"" text "${text}")
-  set(${out} "\"${text}\"" PARENT_SCOPE)
-endfunction()
-
-# Script mode: product.ini -> .rc.
-#   INSTALLER_RC_OUTPUT   the .rc to write
-#   INSTALLER_RC_PRODUCT  product folder, or empty
-#   INSTALLER_RC_PACKAGE  package file
-#   INSTALLER_RC_MANIFEST manifest file
-function(_installer_write_rc)
-  set(allowed 1001 1002 1003 1004 1005 1009 1010 1011 1012)
-  set(rc "// Made from the product settings by cmake/Installer.cmake; do not edit.\n")
-  string(APPEND rc "#pragma code_page(65001)\n")
-  string(APPEND rc "LANGUAGE 0x04, 0x02\n\n")
-  if(INSTALLER_RC_PRODUCT)
-    set(ini "${INSTALLER_RC_PRODUCT}/product.ini")
-    if(NOT EXISTS "${ini}")
-      message(FATAL_ERROR "${ini}: product settings file not found")
-    endif()
-    # A byte-order mark some editors put first is not part of the settings.
-    file(READ "${ini}" head LIMIT 3 HEX)
-    if(head STREQUAL "efbbbf")
-      file(READ "${ini}" content OFFSET 3)
-    else()
-      file(READ "${ini}" content)
-    endif()
-    # CMake lists split at ";" and treat brackets specially; keep both out of
-    # the way while the text is cut into lines.
-    string(REPLACE ";" "@SEMICOLON@" content "${content}")
-    string(REPLACE "[" "@LBRACKET@" content "${content}")
-    string(REPLACE "]" "@RBRACKET@" content "${content}")
-    string(REPLACE "\r\n" "\n" content "${content}")
-    string(REPLACE "\n" ";" lines "${content}")
-    set(entries "")
-    set(line_number 0)
-    foreach(line IN LISTS lines)
-      math(EXPR line_number "${line_number} + 1")
-      string(STRIP "${line}" stripped)
-      if(stripped STREQUAL "" OR stripped MATCHES "^[#;]" OR stripped MATCHES "^@SEMICOLON@")
-        continue()
-      endif()
-      if(NOT stripped MATCHES "^([0-9]+)[ \t]*=(.*)$")
-        message(FATAL_ERROR "${ini}:${line_number}: expected '<id> = <value>'")
-      endif()
-      set(id "${CMAKE_MATCH_1}")
-      string(STRIP "${CMAKE_MATCH_2}" value)
-      if(NOT id IN_LIST allowed)
-        message(FATAL_ERROR "${ini}:${line_number}: unknown setting ${id} (known: ${allowed})")
-      endif()
-      if(id IN_LIST seen)
-        message(FATAL_ERROR "${ini}:${line_number}: setting ${id} given twice")
-      endif()
-      list(APPEND seen ${id})
-      string(REPLACE "@SEMICOLON@" ";" value "${value}")
-      string(REPLACE "@LBRACKET@" "[" value "${value}")
-      string(REPLACE "@RBRACKET@" "]" value "${value}")
-      _installer_rc_string(literal "${value}")
-      string(APPEND entries "  ${id}, ${literal}\n")
-    endforeach()
-    string(APPEND rc "STRINGTABLE\nBEGIN\n${entries}END\n\n")
-    foreach(picture AppIcon:ICON:AppIcon.ico ImageIcon:BITMAP:ImageIcon.bmp
-                    ImageLeft0:RCDATA:ImageLeft0.jpg ImageLeft2:RCDATA:ImageLeft2.jpg)
-      string(REPLACE ":" ";" parts "${picture}")
-      list(GET parts 0 name)
-      list(GET parts 1 type)
-      list(GET parts 2 file)
-      if(NOT EXISTS "${INSTALLER_RC_PRODUCT}/${file}")
-        message(FATAL_ERROR "${INSTALLER_RC_PRODUCT}/${file}: picture not found")
-      endif()
-      _installer_rc_string(path "${INSTALLER_RC_PRODUCT}/${file}")
-      string(APPEND rc "${name} ${type} ${path}\n")
-    endforeach()
-  endif()
-  _installer_rc_string(package "${INSTALLER_RC_PACKAGE}")
-  _installer_rc_string(manifest "${INSTALLER_RC_MANIFEST}")
-  string(APPEND rc "SetupPackage StpFile ${package}\n")
-  string(APPEND rc "1 24 ${manifest}\n")  # RT_MANIFEST
-  file(WRITE "${INSTALLER_RC_OUTPUT}.tmp" "${rc}")
-  file(COPY_FILE "${INSTALLER_RC_OUTPUT}.tmp" "${INSTALLER_RC_OUTPUT}" ONLY_IF_DIFFERENT)
-  file(REMOVE "${INSTALLER_RC_OUTPUT}.tmp")
-endfunction()
-
-if(CMAKE_SCRIPT_MODE_FILE AND DEFINED INSTALLER_RC_OUTPUT)
-  _installer_write_rc()
-  return()
-endif()
-
-function(add_product_installer target)
-  cmake_parse_arguments(P "" "PRODUCT_DIR;PACKAGE;RUN_SOURCE;OUTPUT_NAME" "DEPENDS" ${ARGN})
-  set(script "${CMAKE_CURRENT_FUNCTION_LIST_FILE}")
+function(add_installer_stub target)
+  cmake_parse_arguments(S "" "RUN_SOURCE" "" ${ARGN})
   get_filename_component(root "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/.." ABSOLUTE)
-  set(resources "${root}/resources")
-  set(package "${resources}/placeholder.stp")
-  if(P_PACKAGE)
-    get_filename_component(package "${P_PACKAGE}" ABSOLUTE)
-  endif()
   set(run_source "${root}/app/InstallationRunWin.cpp")
-  if(P_RUN_SOURCE)
-    get_filename_component(run_source "${P_RUN_SOURCE}" ABSOLUTE)
+  if(S_RUN_SOURCE)
+    get_filename_component(run_source "${S_RUN_SOURCE}" ABSOLUTE)
   endif()
-  set(product "")
-  set(product_files "")
-  if(P_PRODUCT_DIR)
-    get_filename_component(product "${P_PRODUCT_DIR}" ABSOLUTE)
-    foreach(file product.ini AppIcon.ico ImageIcon.bmp ImageLeft0.jpg ImageLeft2.jpg)
-      list(APPEND product_files "${product}/${file}")
-    endforeach()
-  endif()
-
-  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.rc")
-  set(obj "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.o")
-  add_custom_command(
-    OUTPUT "${rc}"
-    COMMAND "${CMAKE_COMMAND}" "-DINSTALLER_RC_OUTPUT=${rc}" "-DINSTALLER_RC_PRODUCT=${product}"
-            "-DINSTALLER_RC_PACKAGE=${package}" "-DINSTALLER_RC_MANIFEST=${resources}/installer.manifest"
-            -P "${script}"
-    DEPENDS "${script}" ${product_files} ${P_DEPENDS}
-    COMMENT "Writing the resource script of ${target}"
-    VERBATIM)
-  set(windres "${CMAKE_RC_COMPILER}")
-  if(NOT windres)
-    find_program(windres NAMES i686-w64-mingw32-windres windres REQUIRED)
-  endif()
-  add_custom_command(
-    OUTPUT "${obj}"
-    COMMAND "${windres}" --input-format=rc --output-format=coff -i "${rc}" -o "${obj}"
-    DEPENDS "${rc}" ${product_files} "${package}" "${resources}/installer.manifest" ${P_DEPENDS}
-    COMMENT "Compiling the resources of ${target}"
-    VERBATIM)
-  set_source_files_properties("${obj}" PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
-
-  add_executable(${target} WIN32 "${obj}" "${run_source}")
+  add_executable(${target} WIN32 "${run_source}")
   target_link_libraries(${target} PRIVATE installer_main wizardwin appcore shell package)
-  target_link_options(${target} PRIVATE -municode -static
+  target_link_options(${target} PRIVATE -municode -static -Wl,--no-insert-timestamp
                       $<$<CONFIG:Release,MinSizeRel>:-s> $<$<CONFIG:Release,MinSizeRel>:-Wl,--gc-sections>)
   target_compile_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-Os>)
-  if(P_OUTPUT_NAME)
-    set_target_properties(${target} PROPERTIES OUTPUT_NAME "${P_OUTPUT_NAME}")
+endfunction()
+
+function(add_product_installer target)
+  cmake_parse_arguments(P "UNCHECKED_SETTINGS" "PRODUCT_DIR;OUTPUT;STUB" "DEPENDS" ${ARGN})
+  if(NOT HOST_STPACK)
+    message(STATUS "${target} not built: set HOST_STPACK to the build machine's stpack")
+    return()
   endif()
+  if(NOT P_STUB)
+    set(P_STUB SetupStub)
+  endif()
+  get_filename_component(product "${P_PRODUCT_DIR}" ABSOLUTE)
+  get_filename_component(output "${P_OUTPUT}" ABSOLUTE)
+  file(GLOB_RECURSE product_files CONFIGURE_DEPENDS "${product}/*")
+  set(unchecked "")
+  if(P_UNCHECKED_SETTINGS)
+    set(unchecked --unchecked-settings)
+  endif()
+  add_custom_command(
+    OUTPUT "${output}"
+    COMMAND "${HOST_STPACK}" make "${product}" -o "${output}" --stub "$<TARGET_FILE:${P_STUB}>"
+            --uninstaller "$<TARGET_FILE:Uninst>" ${unchecked}
+    DEPENDS "${HOST_STPACK}" ${P_STUB} "$<TARGET_FILE:${P_STUB}>" Uninst "$<TARGET_FILE:Uninst>" ${product_files}
+            ${P_DEPENDS}
+    COMMENT "Making ${output} with stpack"
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS "${output}")
 endfunction()

@@ -23,7 +23,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 BUILD=${1:-${BUILD_DIR:-$E2E_ROOT/build/win32}}
 E2E_WIZSPY=$BUILD/gui/wizspy.exe
 E2E_SETUP=$BUILD/examples/DrawvaneSetup.exe
-MANIFEST=$BUILD/examples/drawvane/payload.manifest
+MANIFEST=$BUILD/examples/drawvane/product/payload.manifest
 e2e_require "$E2E_WIZSPY" "$E2E_SETUP" "$MANIFEST"
 
 NAME_EN='Corvenna Drawvane'

@@ -1,6 +1,7 @@
 #include "tools/stpack/Commands.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "package/PackageManifest.h"
 #include "package/PackageReader.h"
 #include "tools/stpack/Console.h"
+#include "tools/stpack/InstallerPackage.h"
 #include "tools/stpack/PackageItems.h"
 #include "tools/stpack/ProductFolder.h"
 #include "tools/stpack/ProgressBar.h"
@@ -393,7 +395,8 @@ void InitProductFolder(const std::u16string& folder) {
 }
 
 void ListPackage(const std::u16string& package) {
-  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
+  PackageSource source = OpenPackageSource(package);
+  std::unique_ptr<PackageFileSystem>& files = source.files;
   std::string sealedBy;
   {
     std::unique_ptr<PackageInputFile> input = files->OpenForReading(package);
@@ -428,12 +431,20 @@ void ListPackage(const std::u16string& package) {
 
 void ExtractPackageTo(const std::u16string& package, const std::u16string& folder,
                       const std::optional<std::u16string>& systemFolder) {
+  // Folders end in the platform's own separator, so that what is printed is
+  // what the user would type.
+#ifdef _WIN32
+  const char16_t separator = u'\\';
+#else
+  const char16_t separator = u'/';
+#endif
   std::u16string installDir = folder;
-  if (!EndsWithSeparator(installDir)) installDir += u'\\';
-  std::u16string system = systemFolder ? *systemFolder : installDir + u"System\\";
-  if (!EndsWithSeparator(system)) system += u'\\';
+  if (!EndsWithSeparator(installDir)) installDir += separator;
+  std::u16string system = systemFolder ? *systemFolder : installDir + u"System" + separator;
+  if (!EndsWithSeparator(system)) system += separator;
 
-  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem(system);
+  PackageSource source = OpenPackageSource(package, system);
+  std::unique_ptr<PackageFileSystem>& files = source.files;
   std::vector<PackageEntry> entries = ReadEntries(*files, package);
   {
     ProgressBar bar;
@@ -444,7 +455,24 @@ void ExtractPackageTo(const std::u16string& package, const std::u16string& folde
 }
 
 void VerifyPackage(const std::u16string& package) {
-  std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
+  PackageSource source = OpenPackageSource(package);
+  std::unique_ptr<PackageFileSystem>& files = source.files;
+  std::string digestNote;
+  if (source.digest) {
+    // The installer checks its package against this before writing anything.
+    std::unique_ptr<TSuiteHash> sha256 = CreateHashByIndex(3);
+    sha256->Init();
+    std::unique_ptr<PackageInputFile> input = files->OpenForReading(package);
+    std::vector<char> buffer(1 << 16);
+    for (size_t read; (read = input->Read(buffer.data(), buffer.size())) > 0;) sha256->Update(buffer.data(), read);
+    uint8_t actual[32];
+    sha256->Final(actual);
+    if (std::memcmp(actual, source.digest->data(), 32) != 0) {
+      throw ToolError(U8(package) + ": the package does not match the SHA-256 the installer carries: the installer "
+                      "is damaged");
+    }
+    digestNote = ", SHA-256 matches";
+  }
   std::vector<PackageEntry> entries = ReadEntries(*files, package);
   VerifyingFileSystem verifier(*files);
   {
@@ -453,7 +481,7 @@ void VerifyPackage(const std::u16string& package) {
   }
   PrintOut(U8(package) + ": OK, " + std::to_string(verifier.membersChecked) + " member" +
            (verifier.membersChecked == 1 ? "" : "s") + " inflated and checked, " +
-           std::to_string(verifier.bytesChecked) + " bytes\n");
+           std::to_string(verifier.bytesChecked) + " bytes" + digestNote + "\n");
 }
 
 }  // namespace vo::stpack

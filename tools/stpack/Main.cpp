@@ -49,11 +49,12 @@ const char kUsage[] =
     "      --no-uninstaller adds neither (and --product is then ignored).\n"
     "      --cipher 0-8 (default 5, Rijndael), --hash 0-4 (default 3, SHA-256),\n"
     "      --level 0-9 (default 9).\n"
-    "  stpack list PACKAGE\n"
-    "  stpack extract PACKAGE FOLDER [--system-dir FOLDER]\n"
+    "  stpack list PACKAGE|INSTALLER\n"
+    "  stpack extract PACKAGE|INSTALLER FOLDER [--system-dir FOLDER]\n"
     "      \"$System$\" and \"$Third$\" members go to --system-dir, by default\n"
     "      FOLDER/System.\n"
-    "  stpack verify PACKAGE\n";
+    "  stpack verify PACKAGE|INSTALLER\n"
+    "      An installer is checked against the SHA-256 it carries of its package.\n";
 
 class UsageError : public std::runtime_error {
  public:

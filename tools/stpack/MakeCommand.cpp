@@ -127,8 +127,10 @@ void MakeInstaller(const MakeOptions& options) {
   }
   std::vector<SourceItem> items = CollectPackageItems(*files, product.payload, output, uninstaller, &product.settings,
                                                       product.settingsName);
+  // The payload's own members: the uninstaller and its list come last.
   std::vector<ManifestEntry> members;
-  for (const SourceItem& item : items) members.push_back(item.entry);
+  const size_t added = uninstaller ? 2 : 0;
+  for (size_t i = 0; i + added < items.size(); ++i) members.push_back(items[i].entry);
   if (!options.uncheckedSettings) {
     CheckPayloadAgainstSettings(product.settings, product.settingsName, members, U8(product.payload));
   }

@@ -1,0 +1,281 @@
+// stpack make end to end on a scratch product folder and a synthetic stub:
+// the installer's resources read back with the PE module, the package it
+// carries extracted, the same inputs giving the same bytes, and every fault
+// the installer would otherwise meet on the user's machine refused with a
+// message that names it, exit code 1 and nothing left behind.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "../pe/PeImageBuilder.h"
+#include "TestConsole.h"
+#include "crypt/SuiteCipher.h"
+#include "package/PackageExtractor.h"
+#include "package/PackageTestSupport.h"
+#include "pe/PeImage.h"
+#include "pe/PeIo.h"
+#include "pe/PeResources.h"
+#include "text/Unicode.h"
+#include "tools/stpack/Console.h"
+#include "tools/stpack/DefaultResources.h"
+
+namespace vo::test {
+namespace {
+
+const char kProductIni[] =
+    "# A product that is not the sample\n"
+    "ExeName = Tool\n"
+    "Version = 3.1\n"
+    "ProductNameEn = Acme Tool\n"
+    "ProductNameZh = \xE7\xA4\xBA\xE4\xBE\x8B\xE5\xB7\xA5\xE5\x85\xB7\n"  // 示例工具
+    "Freeware = -1\n"
+    "WindowClass = TAcmeMain\n"
+    "WindowTitle = Acme Tool\n"
+    "CompanyFolder = Acme\n"
+    "PublisherEn = Acme Ltd\n"
+    "HomePageEn = https://acme.example/\n";
+
+// A stub as small as the PE module accepts: code, data, and relocations last.
+std::string SyntheticStub() {
+  pe::test::TestImage image;
+  image.sections.push_back({".text", std::string(0x300, '\xC3'), 0, pe::test::kCode});
+  image.sections.push_back({".data", std::string(0x80, 'd'), 0, pe::test::kData});
+  std::string relocations;
+  pe::test::Put32(relocations, 0, 0x1000);
+  pe::test::Put32(relocations, 4, 12);
+  pe::test::Put16(relocations, 8, 0x3010);
+  pe::test::Put16(relocations, 10, 0);
+  image.sections.push_back({".reloc", relocations, 0, 0x42000040});
+  image.directories[5] = {2, 0, 12};
+  return image.Build();
+}
+
+std::string Read(const fs::path& path) { return ReadBytes(path).value_or("(missing)"); }
+
+class MakeWorkspace {
+ public:
+  MakeWorkspace() {
+    WriteBytes(box.Path("Acme/product.ini"), kProductIni);
+    WriteBytes(box.Path("Acme/payload/Tool.exe"), "MZ the product's program");
+    WriteBytes(box.Path("Acme/payload/ReadMe.txt"), "read me");
+    WriteBytes(box.Path("Acme/payload/\xE6\x95\xB0\xE6\x8D\xAE/a.dat"), std::string(3000, 'a'));  // 数据/a.dat
+    WriteBytes(box.Path("tool/SetupStub.exe"), SyntheticStub());
+    WriteBytes(box.Path("tool/Uninst.exe"), "MZ the uninstaller");
+    ResetConsole();
+    Console().executableFolder = box.Folder("tool");
+  }
+
+  std::u16string Arg(const std::string& relative) const { return Api(box.Path(relative)); }
+
+  int Make(const std::vector<std::string>& extra = {}) const {
+    std::vector<std::u16string> arguments = {u"make", Arg("Acme"), u"-o", Arg("out/ToolSetup.exe")};
+    for (const std::string& argument : extra) {
+      const size_t at = argument.find('@');
+      const std::u16string head = Utf8ToUtf16(argument.substr(0, at)).value();
+      arguments.push_back(at == std::string::npos ? head : head + Arg(argument.substr(at + 1)));
+    }
+    fs::create_directories(box.Path("out"));
+    return stpack::Run(arguments);
+  }
+
+  std::string Output() const { return Read(box.Path("out/ToolSetup.exe")); }
+  bool NothingLeft() const { return fs::is_empty(box.Path("out")); }
+
+  Sandbox box;
+};
+
+struct Resources {
+  std::string file;
+  std::vector<pe::ResourceEntry> entries;
+
+  explicit Resources(std::string bytes) : file(std::move(bytes)) {
+    pe::MemorySource source(file);
+    entries = pe::ReadResources(pe::PeImage::Parse(source), source);
+  }
+  std::string Bytes(const pe::ResourceName& type, const pe::ResourceName& name, uint16_t language = 2052) const {
+    const pe::ResourceEntry* entry = pe::FindResourceEntry(entries, type, name, language);
+    if (!entry) return "(missing)";
+    return file.substr(size_t(entry->fileOffset), entry->size);
+  }
+  // The string of id from the string table, as LoadStringW reads it.
+  std::u16string String(int id) const {
+    const std::string block = Bytes(pe::kTypeString, uint16_t(id / 16 + 1));
+    size_t at = 0;
+    for (int i = 0; i < 16 && at + 2 <= block.size(); ++i) {
+      const size_t length = uint8_t(block[at]) | uint8_t(block[at + 1]) << 8;
+      at += 2;
+      if (i == id % 16) {
+        std::u16string text;
+        for (size_t k = 0; k < length; ++k) text += char16_t(uint8_t(block[at + 2 * k]) | uint8_t(block[at + 2 * k + 1]) << 8);
+        return text;
+      }
+      at += 2 * length;
+    }
+    return u"(missing)";
+  }
+};
+
+std::string Sha256(const std::string& bytes) {
+  std::unique_ptr<TSuiteHash> hash = CreateHashByIndex(3);
+  hash->Init();
+  hash->Update(bytes.data(), bytes.size());
+  std::string digest(32, '\0');
+  hash->Final(&digest[0]);
+  return digest;
+}
+
+TEST(Make, WritesEveryResourceTheInstallerReads) {
+  MakeWorkspace w;
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  EXPECT_NE(Console().out.find("ToolSetup.exe: "), std::string::npos) << Console().out;
+  Resources r(w.Output());
+
+  EXPECT_EQ(r.String(1004), u"Acme Tool");
+  EXPECT_EQ(r.String(1005), u"示例工具");
+  EXPECT_EQ(r.String(1009), u"-1");
+  EXPECT_EQ(r.String(1010), u"Tool");
+  EXPECT_EQ(r.String(1011), u"3.1");
+  EXPECT_EQ(r.String(1013), u"Acme");
+  EXPECT_EQ(r.String(1014), u"Acme Ltd");
+  EXPECT_EQ(r.String(1016), u"https://acme.example/");
+  EXPECT_EQ(r.String(1012), u"") << "a setting not given is no entry";
+
+  // No pictures in the folder: the defaults, the header picture in its
+  // resource form (no file header).
+  EXPECT_EQ(r.Bytes(pe::kTypeRcData, u"ImageLeft0"), std::string(stpack::defaults::kBannerChinese));
+  EXPECT_EQ(r.Bytes(pe::kTypeRcData, u"ImageLeft2"), std::string(stpack::defaults::kBannerEnglish));
+  EXPECT_EQ(r.Bytes(pe::kTypeBitmap, u"ImageIcon").size(), 40u + 96u * 32u);
+  EXPECT_NE(pe::FindResourceEntry(r.entries, pe::kTypeGroupIcon, u"AppIcon", 2052), nullptr);
+  EXPECT_EQ(r.Bytes(pe::kTypeManifest, uint16_t(1), 1033), std::string(stpack::defaults::kInstallerManifest));
+  EXPECT_EQ(pe::FindResourceEntry(r.entries, pe::kTypeRcData, u"License2"), nullptr) << "no licence of its own";
+
+  // The package: its digest, and members that extract to the payload plus
+  // the uninstaller and its list.
+  const std::string package = r.Bytes(u"StpFile", u"SetupPackage");
+  EXPECT_EQ(r.Bytes(pe::kTypeRcData, u"PackageDigest"), Sha256(package));
+  WriteBytes(w.box.Path("package.stp"), package);
+  ExtractPackage(w.Arg("package.stp"), u"", w.box.Folder("installed"), {}, *CreatePlatformFileSystem());
+  EXPECT_EQ(Read(w.box.Path("installed/Tool.exe")), "MZ the product's program");
+  EXPECT_EQ(Read(w.box.Path("installed/\xE6\x95\xB0\xE6\x8D\xAE/a.dat")), std::string(3000, 'a'));
+  EXPECT_EQ(Read(w.box.Path("installed/Uninst.exe")), "MZ the uninstaller");
+  EXPECT_NE(Read(w.box.Path("installed/Uninst.lst")).find("File=Tool.exe"), std::string::npos);
+
+  // list and verify read the installer as they read a package.
+  ResetConsole();
+  EXPECT_EQ(stpack::Run({u"verify", w.Arg("out/ToolSetup.exe")}), 0) << Console().err;
+  EXPECT_NE(Console().out.find("SHA-256 matches"), std::string::npos) << Console().out;
+}
+
+TEST(Make, SameInputsGiveTheSameBytes) {
+  MakeWorkspace w;
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  const std::string first = w.Output();
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  EXPECT_TRUE(first == w.Output()) << "two builds differ";
+}
+
+TEST(Make, OwnPicturesAndLicenceTexts) {
+  MakeWorkspace w;
+  const std::string banner(stpack::defaults::kBannerEnglish.substr(0));
+  WriteBytes(w.box.Path("Acme/ImageLeft2.jpg"), banner);
+  WriteBytes(w.box.Path("Acme/license-en.txt"), "\xEF\xBB\xBFTerms of Acme\r\nLine two\r\n");
+  WriteBytes(w.box.Path("Acme/product.ini"), std::string(kProductIni) + "LicenseEn = license-en.txt\n");
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  Resources r(w.Output());
+  EXPECT_EQ(r.Bytes(pe::kTypeRcData, u"ImageLeft0"), banner) << "one banner serves both languages";
+  EXPECT_EQ(r.Bytes(pe::kTypeRcData, u"License2"), "Terms of Acme\r\nLine two\r\n") << "stored without its mark";
+  EXPECT_NE(Console().err.find("warning: "), std::string::npos);
+  EXPECT_NE(Console().err.find("ImageLeft0.jpg: not found; the Chinese wizard shows ImageLeft2.jpg too"),
+            std::string::npos) << Console().err;
+  EXPECT_NE(Console().err.find("only LicenseEn is set"), std::string::npos) << Console().err;
+}
+
+struct Refusal {
+  const char* name;
+  std::map<std::string, std::string> files;  // written into the workspace first; kRemove removes
+  std::vector<std::string> arguments;
+  std::vector<std::string> messageParts;
+};
+
+const std::string kRemove = "(remove)";
+const std::string kPng = "\x89PNG\r\n\x1A\n\0\0\0\rIHDR";
+
+const Refusal kRefusals[] = {
+    {"png_saved_as_jpg", {{"Acme/ImageLeft2.jpg", kPng}}, {}, {"Acme/ImageLeft2.jpg: is a PNG picture, not a JPEG"}},
+    {"png_saved_as_bmp", {{"Acme/ImageIcon.bmp", kPng}}, {}, {"Acme/ImageIcon.bmp: is a PNG picture, not a BMP"}},
+    {"empty_bmp", {{"Acme/ImageIcon.bmp", ""}}, {}, {"ImageIcon.bmp: is an empty file, not a BMP"}},
+    {"icon_without_32", {{"Acme/AppIcon.ico", std::string("\0\0\1\0\0\0", 6)}}, {}, {"AppIcon.ico: the icon file holds no image"}},
+    {"freeware_missing", {{"Acme/product.ini", "ExeName = Tool\nProductNameEn = T\n"}}, {},
+     {"product.ini: Freeware (1009) is not set", "'Freeware = -1'"}},
+    {"freeware_yes", {{"Acme/product.ini", "ExeName = Tool\nProductNameEn = T\nFreeware = yes\n"}}, {},
+     {"product.ini:3: Freeware (1009) 'yes' is not a value the installer reads", "write -1 (freeware) or 0"}},
+    {"freeware_with_a_decimal_point", {{"Acme/product.ini", "ExeName = Tool\nProductNameEn = T\n1009 = 2.5\n"}}, {},
+     {"product.ini:3: Freeware (1009) '2.5'"}},
+    {"exe_name_missing", {{"Acme/product.ini", "ProductNameEn = T\nFreeware = 0\n"}}, {},
+     {"product.ini: ExeName (1010) is not set"}},
+    {"exe_name_names_no_payload_program", {{"Acme/product.ini", "ExeName = Other\nProductNameEn = T\nFreeware = 0\n"}}, {},
+     {"product.ini:1: ExeName (1010) names Other.exe", "programs there: Tool.exe"}},
+    {"exe_name_with_extension", {{"Acme/product.ini", "ExeName = Tool.exe\nProductNameEn = T\nFreeware = 0\n"}}, {},
+     {"write 'ExeName = Tool'"}},
+    {"no_display_name", {{"Acme/product.ini", "ExeName = Tool\nFreeware = 0\n"}}, {}, {"no display name is set"}},
+    {"display_name_with_backslash", {{"Acme/product.ini", "ExeName = Tool\nProductNameEn = A\\B\nFreeware = 0\n"}}, {},
+     {"product.ini:2: ProductNameEn (1004) 'A\\B' holds one of"}},
+    {"product_ini_not_utf8", {{"Acme/product.ini", "ExeName = Tool\nProductNameZh = \xCA\xBE\xC0\xFD\n"}}, {},
+     {"product.ini:2: the value is not UTF-8 text"}},
+    {"empty_payload", {{"Acme/payload/Tool.exe", kRemove}, {"Acme/payload/ReadMe.txt", kRemove}, {"Acme/payload/\xE6\x95\xB0\xE6\x8D\xAE/a.dat", kRemove}},
+     {}, {"the payload holds no file"}},
+    {"both_payload_forms", {{"Acme/payload.manifest", "| payload/Tool.exe |\n"}}, {}, {"holds both payload/ and payload.manifest"}},
+    {"member_on_uninst_exe", {{"Acme/payload/uninst.EXE", "x"}}, {}, {"this member installs to \"Uninst.exe\""}},
+    {"device_name", {{"Acme/payload/CON", "x"}}, {}, {"\"CON\" is a name Windows keeps for a device"}},
+    {"licence_not_utf8", {{"Acme/product.ini", std::string(kProductIni) + "LicenseZh = zh.txt\n"}, {"Acme/zh.txt", "\xC4\xE3\xBA\xC3"}}, {},
+     {"zh.txt: byte 0 is not UTF-8"}},
+    {"licence_file_missing", {{"Acme/product.ini", std::string(kProductIni) + "LicenseEn = gone.txt\n"}}, {},
+     {"product.ini:12: LicenseEn names gone.txt, which does not exist"}},
+    {"stub_not_a_program", {{"tool/SetupStub.exe", "not a program"}}, {}, {"SetupStub.exe: is not an installer stub"}},
+    {"stub_missing", {{"tool/SetupStub.exe", kRemove}}, {}, {"no installer stub beside stpack", "--stub"}},
+};
+
+void PrintTo(const Refusal& c, std::ostream* out) { *out << c.name; }
+
+class MakeRefused : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(MakeRefused, NamesTheFaultAndLeavesNothing) {
+  const Refusal& c = GetParam();
+  MakeWorkspace w;
+  for (const auto& [path, bytes] : c.files) {
+    if (bytes == kRemove) {
+      fs::remove(w.box.Path(path));
+    } else {
+      WriteBytes(w.box.Path(path), bytes);
+    }
+  }
+  EXPECT_EQ(w.Make(c.arguments), 1) << Console().err;
+  for (const std::string& part : c.messageParts) {
+    EXPECT_NE(Console().err.find(part), std::string::npos) << "missing \"" << part << "\" in: " << Console().err;
+  }
+  EXPECT_TRUE(w.NothingLeft());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MakeRefused, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Make, StartsFromInit) {
+  Sandbox box;
+  ResetConsole();
+  WriteBytes(box.Path("tool/SetupStub.exe"), SyntheticStub());
+  WriteBytes(box.Path("tool/Uninst.exe"), "MZ");
+  Console().executableFolder = box.Folder("tool");
+  ASSERT_EQ(stpack::Run({u"init", Api(box.Path("Widget"))}), 0) << Console().err;
+  WriteBytes(box.Path("Widget/payload/Widget.exe"), "MZ");
+  ASSERT_EQ(stpack::Run({u"make", Api(box.Path("Widget")), u"-o", Api(box.Path("WidgetSetup.exe"))}), 0) << Console().err;
+  Resources r(Read(box.Path("WidgetSetup.exe")));
+  EXPECT_EQ(r.String(1010), u"Widget");
+  EXPECT_EQ(r.String(1004), u"Widget");
+}
+
+}  // namespace
+}  // namespace vo::test
