@@ -10,14 +10,20 @@ root=$PWD
 
 bash setup.sh
 source cmake/trees.sh
-echo "building native tree (package tool)..."
-build_tree native stpack || { tail -n 40 "$native_tree".*.log; exit 1; }
-echo "building win32 tree..."
+echo "building the publisher's tool stpack..."
+build_tree release stpack || { tail -n 40 "$release_tree".*.log; exit 1; }
+echo "building the Windows programs (stub, uninstaller, stpack.exe, sample product)..."
 build_tree win32 || { tail -n 40 "$win32_tree".*.log; exit 1; }
+echo "installing the tool with its Windows programs into build/dist..."
+rm -rf build/dist
+cmake --install "$release_tree" --prefix build/dist >/dev/null || exit 1
+(cd "$release_tree" && cpack -B "$root/build/packages" >/dev/null) || exit 1
+echo "  build/dist/bin/stpack (and stpack.exe, stpack-try), build/dist/share/corvenna-setup/"
+echo "  packages: $(cd build/packages && ls *.tar.gz *.deb 2>/dev/null | tr '\n' ' ')"
 setup_exe=$root/$win32_tree/examples/DrawvaneSetup.exe
 echo "built $setup_exe ($(stat -c %s "$setup_exe") bytes)"
 echo "package contents:"
-"$native_tree"/tools/stpack list "$setup_exe"
+build/dist/bin/stpack list "$setup_exe"
 
 if [ -n "${DISPLAY:-}" ]; then
   export WINEARCH=win32 WINEPREFIX=$root/build/run-prefix WINEDEBUG=-all

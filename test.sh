@@ -14,6 +14,8 @@ bash setup.sh >/dev/null || { echo "setup failed" >&2; exit 1; }
 source cmake/trees.sh
 echo "building native (sanitizers)..."
 build_tree native || { tail -n 60 "$native_tree".*.log; echo "0 passed, 1 failed"; exit 1; }
+echo "building the release tool..."
+build_tree release stpack || { tail -n 60 "$release_tree".*.log; echo "0 passed, 1 failed"; exit 1; }
 echo "building win32..."
 build_tree win32 || { tail -n 60 "$win32_tree".*.log; echo "0 passed, 1 failed"; exit 1; }
 

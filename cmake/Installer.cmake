@@ -30,7 +30,7 @@ function(add_installer_stub target)
     get_filename_component(run_source "${S_RUN_SOURCE}" ABSOLUTE)
   endif()
   add_executable(${target} WIN32 "${run_source}")
-  target_link_libraries(${target} PRIVATE installer_main wizardwin appcore shell package)
+  target_link_libraries(${target} PRIVATE installer_main wizardwin appcore shell setuppackage)
   target_link_options(${target} PRIVATE -municode -static -Wl,--no-insert-timestamp
                       $<$<CONFIG:Release,MinSizeRel>:-s> $<$<CONFIG:Release,MinSizeRel>:-Wl,--gc-sections>)
   target_compile_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-Os>)

@@ -1,12 +1,21 @@
-# The project's two build trees and the options they are configured with,
-# shared by test.sh and run.sh so that neither reconfigures the other's tree
-# with different settings. Source it from the repository root.
+# The project's build trees and the options they are configured with, shared
+# by test.sh and run.sh so that neither reconfigures the other's tree with
+# different settings. Source it from the repository root.
 #
-#   build_tree native|win32 [target...]   configure and build (all targets
-#                                         when none are named); the output goes
-#                                         to build/<tree>.{configure,build}.log
+#   native   build/native-asan    the portable core and its tests, with the
+#                                 sanitizers
+#   release  build/native-release the publisher's tool stpack for this
+#                                 machine, optimised: it makes every installer
+#                                 of the win32 tree and is what a publisher
+#                                 gets (cmake --install, cpack)
+#   win32    build/win32          the Windows programs and tests
+#
+#   build_tree native|release|win32 [target...]   configure and build (all
+#       targets when none are named); the output goes to
+#       build/<tree>.{configure,build}.log
 
 native_tree=build/native-asan
+release_tree=build/native-release
 win32_tree=build/win32
 
 build_tree() {
@@ -16,11 +25,16 @@ build_tree() {
     native)
       dir=$native_tree
       options=(-DSANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+    release)
+      dir=$release_tree
+      # The Windows programs the packaged tool ships with come from the
+      # win32 tree.
+      options=(-DCMAKE_BUILD_TYPE=Release -DBUILD_TESTS=OFF -DWINDOWS_PROGRAMS_DIR="$PWD/$win32_tree") ;;
     win32)
       dir=$win32_tree
-      # The sample product's package is made with the native package tool.
+      # Installers are made with the build machine's stpack.
       options=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel
-               -DHOST_STPACK="$PWD/$native_tree/tools/stpack") ;;
+               -DHOST_STPACK="$PWD/$release_tree/tools/stpack") ;;
     *) echo "unknown build tree $name" >&2; return 2 ;;
   esac
   local log=build/$(basename "$dir")
