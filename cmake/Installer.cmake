@@ -3,8 +3,8 @@
 #
 #   add_installer_stub(<target> [RUN_SOURCE <file.cpp>])
 #
-# The installer program without a product: the start-up, the wizard and the
-# installation run (app/InstallationRunWin.cpp, or RUN_SOURCE for a test
+# The installer program without a product (and with its manifest): the
+# start-up, the wizard and the installation run (app/InstallationRunWin.cpp, or RUN_SOURCE for a test
 # program that only plays the wizard's side), linked statically, small, with
 # no time stamp so that the same sources give the same bytes. stpack make
 # writes a product into a copy of it.
@@ -29,7 +29,20 @@ function(add_installer_stub target)
   if(S_RUN_SOURCE)
     get_filename_component(run_source "${S_RUN_SOURCE}" ABSOLUTE)
   endif()
-  add_executable(${target} WIN32 "${run_source}")
+  # Its one resource is the manifest (which stpack make writes again), so
+  # that the program run bare asks for the same rights as an installer.
+  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc")
+  file(WRITE "${rc}.tmp" "1 24 \"${root}/resources/installer.manifest\"\n")
+  file(COPY_FILE "${rc}.tmp" "${rc}" ONLY_IF_DIFFERENT)
+  file(REMOVE "${rc}.tmp")
+  set(obj "${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.o")
+  add_custom_command(
+    OUTPUT "${obj}"
+    COMMAND "${CMAKE_RC_COMPILER}" --input-format=rc --output-format=coff -i "${rc}" -o "${obj}"
+    DEPENDS "${rc}" "${root}/resources/installer.manifest"
+    VERBATIM)
+  set_source_files_properties("${obj}" PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+  add_executable(${target} WIN32 "${run_source}" "${obj}")
   target_link_libraries(${target} PRIVATE installer_main wizardwin appcore shell setuppackage)
   target_link_options(${target} PRIVATE -municode -static -Wl,--no-insert-timestamp
                       $<$<CONFIG:Release,MinSizeRel>:-s> $<$<CONFIG:Release,MinSizeRel>:-Wl,--gc-sections>)

@@ -276,6 +276,181 @@ void CheckRelocationTargets(const PeImage& stub, Source& stubFile, uint64_t kept
   }
 }
 
+// Where everything goes, computed from the stub's sections, sizes and
+// alignments before a byte is written.
+struct Layout {
+  size_t keptCount = 0;                 // leading stub sections that stay as they are
+  int relocationSection = -1;           // stub section moved after the resources, or -1
+  uint64_t keptRawEnd = 0;              // end of the kept sections' raw data
+  SectionHeader resources;              // the new section
+  std::string directory;                // its tables, data entries and names
+  std::vector<SectionHeader> sections;  // the new section table
+  uint32_t relocationRva = 0;           // the moved base-relocation directory
+  uint64_t imageEnd = 0;                // SizeOfImage
+  uint64_t fileEnd = 0;                 // the file's size
+};
+
+[[noreturn]] void TooLarge(uint64_t fileEnd) {
+  throw PeError("the new image (" + FormatHex(fileEnd) + " bytes) does not fit the 32-bit offsets of a PE32 image");
+}
+
+Layout LayOut(const PeImage& stub, Source& stubFile, std::vector<Item>& items) {
+  const std::vector<SectionHeader>& sections = stub.sections;
+  if (stub.directories.size() <= kResourceDirectory) {
+    throw PeError("optional header: NumberOfRvaAndSizes " + std::to_string(stub.directories.size()) +
+                  " leaves no slot for the resource directory");
+  }
+  // The sections that stay: all but the resource and relocation sections at
+  // the end.
+  const DataDirectory resourceDirectory = stub.Directory(kResourceDirectory);
+  const DataDirectory relocationDirectory = stub.Directory(kBaseRelocationDirectory);
+  const int resourceSection = resourceDirectory.rva != 0 ? stub.SectionContaining(resourceDirectory.rva) : -1;
+  const int relocationSection = relocationDirectory.rva != 0 ? stub.SectionContaining(relocationDirectory.rva) : -1;
+  if (resourceSection >= 0 && resourceSection == relocationSection) {
+    throw PeError(stub.SectionLabel(size_t(resourceSection)) +
+                  " holds both the resources and the base relocations; they cannot be re-laid apart");
+  }
+  Layout layout;
+  layout.keptCount = sections.size();
+  while (layout.keptCount > 0 &&
+         (int(layout.keptCount) - 1 == resourceSection || int(layout.keptCount) - 1 == relocationSection)) {
+    if (int(layout.keptCount) - 1 == relocationSection) layout.relocationSection = relocationSection;
+    --layout.keptCount;
+  }
+  const size_t kept = layout.keptCount;
+  const uint64_t keptEnd =
+      kept > 0 ? AlignUp(uint64_t(sections[kept - 1].virtualAddress) + sections[kept - 1].MappedSize(),
+                         stub.sectionAlignment)
+               : AlignUp(stub.sizeOfHeaders, stub.sectionAlignment);
+
+  // Nothing else may live in the part that is written anew.
+  for (uint32_t i = 0; i < stub.directories.size(); ++i) {
+    const DataDirectory d = stub.directories[i];
+    if (d.rva == 0 || i == kResourceDirectory || i == kCertificateTable) continue;
+    if (i == kBaseRelocationDirectory && layout.relocationSection >= 0) {
+      const SectionHeader& s = sections[size_t(relocationSection)];
+      if (uint64_t(d.rva) + d.size > uint64_t(s.virtualAddress) + s.MappedSize()) {
+        throw PeError(DataDirectoryLabel(i) + " runs past the end of " + stub.SectionLabel(size_t(relocationSection)));
+      }
+      continue;
+    }
+    if (Overlaps(d.rva, d.size, keptEnd, stub.sizeOfImage)) {
+      const int section = stub.SectionContaining(d.rva);
+      throw PeError(DataDirectoryLabel(i) + " points into " +
+                    (section >= 0 ? stub.SectionLabel(size_t(section)) : "the end of the image") +
+                    ", which is written anew after the new resources");
+    }
+  }
+  if (kept < sections.size()) CheckRelocationTargets(stub, stubFile, keptEnd);
+
+  // The new section after the last kept one, its raw data page-aligned in
+  // the file (FileAlignment is a power of two, so this is aligned too).
+  layout.keptRawEnd = stub.sizeOfHeaders;
+  for (size_t i = 0; i < kept; ++i) {
+    if (sections[i].rawSize > 0) {
+      layout.keptRawEnd = std::max<uint64_t>(layout.keptRawEnd, uint64_t(sections[i].rawOffset) + sections[i].rawSize);
+    }
+  }
+  SectionHeader& resources = layout.resources;
+  resources.name = ".rsrc";
+  resources.virtualAddress = uint32_t(keptEnd);  // keptEnd <= SizeOfImage, a 32-bit field
+  resources.characteristics = kResourceSectionCharacteristics;
+  uint64_t contentSize = 0;
+  layout.directory = LayOutResourceSection(items, resources.virtualAddress, contentSize);
+  const uint64_t rawOffset = AlignUp(layout.keptRawEnd, std::max(stub.fileAlignment, kPageSize));
+  const uint64_t rawSize = AlignUp(contentSize, stub.fileAlignment);
+  layout.fileEnd = rawOffset + rawSize;
+  layout.imageEnd = AlignUp(resources.virtualAddress + contentSize, stub.sectionAlignment);
+  if (layout.fileEnd > 0xFFFFFFFFu || layout.imageEnd > 0xFFFFFFFFu) TooLarge(layout.fileEnd);
+  resources.rawOffset = uint32_t(rawOffset);
+  resources.virtualSize = uint32_t(contentSize);
+  resources.rawSize = uint32_t(rawSize);
+  layout.sections.assign(sections.begin(), sections.begin() + std::ptrdiff_t(kept));
+  layout.sections.push_back(resources);
+
+  // The relocations, unchanged, after it.
+  if (layout.relocationSection >= 0) {
+    SectionHeader relocations = sections[size_t(layout.relocationSection)];
+    const uint32_t newAddress = uint32_t(layout.imageEnd);
+    layout.relocationRva = relocationDirectory.rva - relocations.virtualAddress + newAddress;
+    relocations.virtualAddress = newAddress;
+    relocations.rawOffset = relocations.rawSize > 0 ? uint32_t(layout.fileEnd) : 0;
+    layout.fileEnd += relocations.rawSize;
+    layout.imageEnd = AlignUp(uint64_t(newAddress) + relocations.MappedSize(), stub.sectionAlignment);
+    if (layout.fileEnd > 0xFFFFFFFFu || layout.imageEnd > 0xFFFFFFFFu) TooLarge(layout.fileEnd);
+    layout.sections.push_back(relocations);
+  }
+  return layout;
+}
+
+// The stub's headers with the new section table, counts, sizes and
+// directories; the checksum field is zero.
+std::string NewHeaders(const PeImage& stub, const Layout& layout) {
+  std::string headers = stub.headers;
+  const uint64_t oldTableEnd = stub.sectionTableOffset + uint64_t(kSectionHeaderSize) * stub.sections.size();
+  const uint64_t newTableEnd = stub.sectionTableOffset + uint64_t(kSectionHeaderSize) * layout.sections.size();
+  if (newTableEnd > stub.sizeOfHeaders) {
+    throw PeError("headers: no room for another section header; SizeOfHeaders " + FormatHex(stub.sizeOfHeaders) +
+                  " holds the section table up to " + FormatHex(oldTableEnd) + " and " +
+                  std::to_string(layout.sections.size()) + " headers need up to " + FormatHex(newTableEnd) +
+                  "; link the stub with room for one more section");
+  }
+  for (uint64_t at = oldTableEnd; at < newTableEnd; ++at) {
+    if (headers[size_t(at)] != 0) {
+      throw PeError("headers: bytes " + FormatHex(oldTableEnd) + "-" + FormatHex(newTableEnd) +
+                    " after the section table are in use; the new section header needs them");
+    }
+  }
+  if (newTableEnd < oldTableEnd) std::fill(&headers[size_t(newTableEnd)], &headers[0] + oldTableEnd, '\0');
+
+  char* coff = &headers[stub.peOffset + kPeSignatureSize];
+  Store16(coff + kCoffNumberOfSections, uint16_t(layout.sections.size()));
+  Store32(coff + kCoffPointerToSymbolTable, 0);
+  Store32(coff + kCoffNumberOfSymbols, 0);
+
+  // SizeOfInitializedData: the linker's figure, less the sections dropped,
+  // plus those written (its own sum when the figure is too small for that).
+  uint64_t removed = 0, added = 0, initialized = 0;
+  for (size_t i = layout.keptCount; i < stub.sections.size(); ++i) {
+    if (stub.sections[i].characteristics & kScnCntInitializedData) removed += stub.sections[i].rawSize;
+  }
+  for (size_t i = 0; i < layout.sections.size(); ++i) {
+    if (!(layout.sections[i].characteristics & kScnCntInitializedData)) continue;
+    initialized += layout.sections[i].rawSize;
+    if (i >= layout.keptCount) added += layout.sections[i].rawSize;
+  }
+  const uint64_t linkers = stub.sizeOfInitializedData;
+  const uint64_t newInitialized = linkers >= removed ? linkers - removed + added : initialized;
+  char* opt = &headers[stub.optionalHeaderOffset];
+  Store32(opt + kOptSizeOfInitializedData, uint32_t(std::min<uint64_t>(newInitialized, 0xFFFFFFFFu)));
+  Store32(opt + kOptSizeOfImage, uint32_t(layout.imageEnd));
+  Store32(opt + kOptCheckSum, 0);
+
+  char* directories = opt + kOptDataDirectories;
+  Store32(directories + 8 * kResourceDirectory, layout.resources.virtualAddress);
+  Store32(directories + 8 * kResourceDirectory + 4, layout.resources.virtualSize);
+  if (stub.directories.size() > kCertificateTable) {
+    Store32(directories + 8 * kCertificateTable, 0);
+    Store32(directories + 8 * kCertificateTable + 4, 0);
+  }
+  if (layout.relocationSection >= 0) Store32(directories + 8 * kBaseRelocationDirectory, layout.relocationRva);
+
+  for (size_t i = 0; i < layout.sections.size(); ++i) {
+    const SectionHeader& section = layout.sections[i];
+    char* s = &headers[stub.sectionTableOffset + kSectionHeaderSize * i];
+    if (i >= layout.keptCount) {
+      std::fill(s, s + kSectionHeaderSize, '\0');
+      std::copy(section.name.begin(), section.name.end(), s + kSectionName);
+      Store32(s + kSectionCharacteristics, section.characteristics);
+    }
+    Store32(s + kSectionVirtualSize, section.virtualSize);
+    Store32(s + kSectionVirtualAddress, section.virtualAddress);
+    Store32(s + kSectionSizeOfRawData, section.rawSize);
+    Store32(s + kSectionPointerToRawData, section.rawOffset);
+  }
+  return headers;
+}
+
 }  // namespace
 
 NewResource NewResource::FromBytes(ResourceName type, ResourceName name, uint16_t language, std::string bytes) {
@@ -302,155 +477,17 @@ NewResource NewResource::FromSource(ResourceName type, ResourceName name, uint16
 StampResult StampResources(const PeImage& stub, Source& stubFile, const std::vector<NewResource>& resources, Sink& out,
                            const StampProgress& progress) {
   std::vector<Item> items = MergeResources(stub, stubFile, resources);
+  const Layout layout = LayOut(stub, stubFile, items);
+  const std::string headers = NewHeaders(stub, layout);
+  const SectionHeader& section = layout.resources;
 
-  // Which sections stay: all but the resource and relocation sections at the
-  // end, which are re-laid.
-  const std::vector<SectionHeader>& sections = stub.sections;
-  const DataDirectory resourceDirectory = stub.Directory(kResourceDirectory);
-  const DataDirectory relocationDirectory = stub.Directory(kBaseRelocationDirectory);
-  const int resourceSection = resourceDirectory.rva != 0 ? stub.SectionContaining(resourceDirectory.rva) : -1;
-  const int relocationSection = relocationDirectory.rva != 0 ? stub.SectionContaining(relocationDirectory.rva) : -1;
-  if (resourceSection >= 0 && resourceSection == relocationSection) {
-    throw PeError(stub.SectionLabel(size_t(resourceSection)) +
-                  " holds both the resources and the base relocations; they cannot be re-laid apart");
-  }
-  size_t keptCount = sections.size();
-  bool movesRelocations = false;
-  while (keptCount > 0 &&
-         (int(keptCount) - 1 == resourceSection || int(keptCount) - 1 == relocationSection)) {
-    if (int(keptCount) - 1 == relocationSection) movesRelocations = true;
-    --keptCount;
-  }
-  const uint32_t sectionAlignment = stub.sectionAlignment;
-  const uint32_t fileAlignment = stub.fileAlignment;
-  const uint64_t keptEnd =
-      keptCount > 0 ? AlignUp(uint64_t(sections[keptCount - 1].virtualAddress) + sections[keptCount - 1].MappedSize(),
-                              sectionAlignment)
-                    : AlignUp(stub.sizeOfHeaders, sectionAlignment);
-
-  // Nothing else may live in the re-laid part.
-  for (uint32_t i = 0; i < stub.directories.size(); ++i) {
-    const DataDirectory d = stub.directories[i];
-    if (d.rva == 0 || i == kResourceDirectory || i == kCertificateTable) continue;
-    if (i == kBaseRelocationDirectory && movesRelocations) {
-      const SectionHeader& s = sections[size_t(relocationSection)];
-      if (uint64_t(d.rva) + d.size > uint64_t(s.virtualAddress) + s.MappedSize()) {
-        throw PeError(DataDirectoryLabel(i) + " runs past the end of " + stub.SectionLabel(size_t(relocationSection)));
-      }
-      continue;
-    }
-    if (keptCount < sections.size() && Overlaps(d.rva, d.size, keptEnd, stub.sizeOfImage)) {
-      const int section = stub.SectionContaining(d.rva);
-      throw PeError(DataDirectoryLabel(i) + " points into " +
-                    (section >= 0 ? stub.SectionLabel(size_t(section)) : "the end of the image") +
-                    ", which is written anew after the new resources");
-    }
-  }
-  if (keptCount < sections.size()) CheckRelocationTargets(stub, stubFile, keptEnd);
-
-  // Placement of the new section and of the moved relocations.
-  uint64_t keptRawEnd = stub.sizeOfHeaders;
-  for (size_t i = 0; i < keptCount; ++i) {
-    if (sections[i].rawSize > 0) keptRawEnd = std::max<uint64_t>(keptRawEnd, uint64_t(sections[i].rawOffset) + sections[i].rawSize);
-  }
-  SectionHeader resource;
-  resource.name = ".rsrc";
-  resource.virtualAddress = uint32_t(keptEnd);  // within SizeOfImage, which is 32-bit
-  resource.rawOffset = uint32_t(AlignUp(keptRawEnd, std::max(fileAlignment, kPageSize)));
-  resource.characteristics = kResourceSectionCharacteristics;
-  uint64_t contentSize = 0;
-  const std::string directory = LayOutResourceSection(items, resource.virtualAddress, contentSize);
-  const uint64_t rawSize = AlignUp(contentSize, fileAlignment);
-  uint64_t fileEnd = uint64_t(resource.rawOffset) + rawSize;
-  uint64_t imageEnd = AlignUp(resource.virtualAddress + contentSize, sectionAlignment);
-  if (fileEnd > 0xFFFFFFFFu || imageEnd > 0xFFFFFFFFu) {
-    throw PeError("the new image (" + FormatHex(fileEnd) + " bytes) does not fit the 32-bit offsets of a PE32 image");
-  }
-  resource.virtualSize = uint32_t(contentSize);
-  resource.rawSize = uint32_t(rawSize);
-  std::vector<SectionHeader> layout(sections.begin(), sections.begin() + std::ptrdiff_t(keptCount));
-  layout.push_back(resource);
-  DataDirectory movedRelocations = relocationDirectory;
-  if (movesRelocations) {
-    SectionHeader relocations = sections[size_t(relocationSection)];
-    const uint32_t newAddress = uint32_t(imageEnd);
-    movedRelocations.rva = relocationDirectory.rva - relocations.virtualAddress + newAddress;
-    relocations.virtualAddress = newAddress;
-    relocations.rawOffset = relocations.rawSize > 0 ? uint32_t(fileEnd) : 0;
-    fileEnd += relocations.rawSize;
-    imageEnd = AlignUp(uint64_t(newAddress) + relocations.MappedSize(), sectionAlignment);
-    if (fileEnd > 0xFFFFFFFFu || imageEnd > 0xFFFFFFFFu) {
-      throw PeError("the new image (" + FormatHex(fileEnd) + " bytes) does not fit the 32-bit offsets of a PE32 image");
-    }
-    layout.push_back(relocations);
-  }
-
-  // The headers: room for the section table, then every changed field.
-  std::string headers = stub.headers;
-  const uint64_t oldTableEnd = stub.sectionTableOffset + uint64_t(kSectionHeaderSize) * sections.size();
-  const uint64_t newTableEnd = stub.sectionTableOffset + uint64_t(kSectionHeaderSize) * layout.size();
-  if (newTableEnd > stub.sizeOfHeaders) {
-    throw PeError("headers: no room for another section header; SizeOfHeaders " + FormatHex(stub.sizeOfHeaders) +
-                  " holds the section table up to " + FormatHex(oldTableEnd) + " and " + std::to_string(layout.size()) +
-                  " headers need up to " + FormatHex(newTableEnd) + "; link the stub with room for one more section");
-  }
-  for (uint64_t at = oldTableEnd; at < newTableEnd; ++at) {
-    if (headers[size_t(at)] != 0) {
-      throw PeError("headers: bytes " + FormatHex(oldTableEnd) + "-" + FormatHex(newTableEnd) +
-                    " after the section table are in use; the new section header needs them");
-    }
-  }
-  if (newTableEnd < oldTableEnd) std::fill(&headers[size_t(newTableEnd)], &headers[0] + oldTableEnd, '\0');
-  char* coff = &headers[stub.peOffset + kPeSignatureSize];
-  Store16(coff + kCoffNumberOfSections, uint16_t(layout.size()));
-  Store32(coff + kCoffPointerToSymbolTable, 0);
-  Store32(coff + kCoffNumberOfSymbols, 0);
-  char* opt = &headers[stub.optionalHeaderOffset];
-  uint64_t removed = 0, added = 0, initialized = 0;
-  for (size_t i = keptCount; i < sections.size(); ++i) {
-    if (sections[i].characteristics & kScnCntInitializedData) removed += sections[i].rawSize;
-  }
-  for (size_t i = 0; i < layout.size(); ++i) {
-    if (!(layout[i].characteristics & kScnCntInitializedData)) continue;
-    initialized += layout[i].rawSize;
-    if (i >= keptCount) added += layout[i].rawSize;
-  }
-  const uint64_t oldInitialized = stub.sizeOfInitializedData;
-  const uint64_t newInitialized = oldInitialized >= removed ? oldInitialized - removed + added : initialized;
-  Store32(opt + kOptSizeOfInitializedData, uint32_t(std::min<uint64_t>(newInitialized, 0xFFFFFFFFu)));
-  Store32(opt + kOptSizeOfImage, uint32_t(imageEnd));
-  Store32(opt + kOptCheckSum, 0);  // summed as zero, patched at the end
-  char* directories = opt + kOptDataDirectories;
-  if (stub.directories.size() <= kResourceDirectory) {
-    throw PeError("optional header: NumberOfRvaAndSizes " + std::to_string(stub.directories.size()) +
-                  " leaves no slot for the resource directory");
-  }
-  Store32(directories + 8 * kResourceDirectory, resource.virtualAddress);
-  Store32(directories + 8 * kResourceDirectory + 4, resource.virtualSize);
-  if (stub.directories.size() > kCertificateTable) {
-    Store32(directories + 8 * kCertificateTable, 0);
-    Store32(directories + 8 * kCertificateTable + 4, 0);
-  }
-  if (movesRelocations) Store32(directories + 8 * kBaseRelocationDirectory, movedRelocations.rva);
-  for (size_t i = 0; i < layout.size(); ++i) {
-    char* s = &headers[stub.sectionTableOffset + kSectionHeaderSize * i];
-    if (i >= keptCount) {
-      std::fill(s, s + kSectionHeaderSize, '\0');
-      std::copy(layout[i].name.begin(), layout[i].name.end(), s + kSectionName);
-      Store32(s + kSectionCharacteristics, layout[i].characteristics);
-    }
-    Store32(s + kSectionVirtualSize, layout[i].virtualSize);
-    Store32(s + kSectionVirtualAddress, layout[i].virtualAddress);
-    Store32(s + kSectionSizeOfRawData, layout[i].rawSize);
-    Store32(s + kSectionPointerToRawData, layout[i].rawOffset);
-  }
-
-  // Out it goes, in file order.
-  ChecksumWriter writer(out, fileEnd, progress);
+  // Out it goes, in file order: headers, the kept sections' bytes as they
+  // are, the new section, the relocations.
+  ChecksumWriter writer(out, layout.fileEnd, progress);
   writer.Write(headers.data(), headers.size());
-  CopyRange(stubFile, stub.sizeOfHeaders, keptRawEnd - stub.sizeOfHeaders, writer);
-  writer.Zeros(resource.rawOffset - keptRawEnd);
-  writer.Write(directory.data(), directory.size());
+  CopyRange(stubFile, stub.sizeOfHeaders, layout.keptRawEnd - stub.sizeOfHeaders, writer);
+  writer.Zeros(section.rawOffset - layout.keptRawEnd);
+  writer.Write(layout.directory.data(), layout.directory.size());
   std::vector<const Item*> byOffset;
   for (const Item& item : items) byOffset.push_back(&item);
   // An empty datum shares its offset with the next one; it goes first.
@@ -458,30 +495,32 @@ StampResult StampResources(const PeImage& stub, Source& stubFile, const std::vec
     return a->dataOffset != b->dataOffset ? a->dataOffset < b->dataOffset : a->size < b->size;
   });
   for (const Item* item : byOffset) {
-    writer.Zeros(resource.rawOffset + item->dataOffset - writer.Position());
+    writer.Zeros(uint64_t(section.rawOffset) + item->dataOffset - writer.Position());
     if (item->bytes != nullptr) {
       writer.Write(item->bytes->data(), item->bytes->size());
     } else {
       CopyRange(*item->source, item->sourceOffset, item->size, writer);
     }
   }
-  writer.Zeros(uint64_t(resource.rawOffset) + resource.rawSize - writer.Position());
-  if (movesRelocations) {
-    const SectionHeader& relocations = sections[size_t(relocationSection)];
+  writer.Zeros(uint64_t(section.rawOffset) + section.rawSize - writer.Position());
+  if (layout.relocationSection >= 0) {
+    const SectionHeader& relocations = stub.sections[size_t(layout.relocationSection)];
     CopyRange(stubFile, relocations.rawOffset, relocations.rawSize, writer);
   }
-  if (writer.Position() != fileEnd) {
-    throw PeError("internal error: wrote " + FormatHex(writer.Position()) + " bytes where the layout has " + FormatHex(fileEnd));
+  if (writer.Position() != layout.fileEnd) {
+    throw PeError("internal error: wrote " + FormatHex(writer.Position()) + " bytes where the layout has " +
+                  FormatHex(layout.fileEnd));
   }
+
   StampResult result;
-  result.fileSize = fileEnd;
+  result.fileSize = layout.fileEnd;
   result.checkSum = writer.CheckSum();
   uint8_t field[4];
   Store32(field, result.checkSum);
   out.WriteAt(stub.CheckSumOffset(), field, sizeof field);
-  result.resourceSectionRva = resource.virtualAddress;
-  result.resourceSectionOffset = resource.rawOffset;
-  result.resourceSectionSize = resource.virtualSize;
+  result.resourceSectionRva = section.virtualAddress;
+  result.resourceSectionOffset = section.rawOffset;
+  result.resourceSectionSize = section.virtualSize;
   return result;
 }
 

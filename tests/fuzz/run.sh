@@ -4,7 +4,7 @@
 #   tests/fuzz/run.sh <name> [seconds]      (default 60 seconds)
 #
 # Compiles tests/fuzz/<name>_fuzz.cpp and the core sources (datatable/,
-# crypt/, package/; *Win.cpp excluded) with clang, libFuzzer, ASan and UBSan
+# crypt/, pe/, package/; *Win.cpp excluded) with clang, libFuzzer, ASan and UBSan
 # into build/fuzz/<name>, then runs it for the given time on the corpus
 # build/fuzz/<name>-corpus, seeded from tests/fuzz/<name>-seeds/ when present.
 # Core objects go into a per-target archive, so a target links only what it
@@ -42,7 +42,7 @@ stale() {  # obj depfile
 
 objects=()
 skipped=()
-for src in "$root"/text/*.cpp "$root"/datatable/*.cpp "$root"/crypt/*.cpp "$root"/package/*.cpp; do
+for src in "$root"/text/*.cpp "$root"/datatable/*.cpp "$root"/crypt/*.cpp "$root"/pe/*.cpp "$root"/package/*.cpp; do
   [ -f "$src" ] || continue
   case $src in *Win.cpp) continue ;; esac
   rel=${src#"$root"/}

@@ -305,7 +305,7 @@ inline TestImage MakeStub(StubShape shape) {
   image.sections.push_back({".data", std::string(0x40, '\x11'), 0, kData});
   image.sections.push_back({".rdata", std::string(0x250, '\x22'), 0, kReadOnly});
   image.sections.push_back({".bss", "", 0x800, kBss});
-  image.sections.push_back({".idata", std::string(0x90, '\x33'), 0, kData});
+  image.sections.push_back({".idata", std::string(0x90, '\0'), 0, kData});  // no imports: a zero descriptor
   image.directories[1] = {4, 0, 0x28};   // imports
   image.directories[12] = {4, 0x40, 8};  // import address table
   auto addResources = [&] {
