@@ -245,6 +245,11 @@ class MakeRefused : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(MakeRefused, NamesTheFaultAndLeavesNothing) {
   const Refusal& c = GetParam();
+#ifdef _WIN32
+  // Windows itself cannot create a payload file named CON; the manifest form
+  // of the same refusal is in BuildCommandTest.
+  if (std::string(c.name) == "device_name") GTEST_SKIP();
+#endif
   MakeWorkspace w;
   for (const auto& [path, bytes] : c.files) {
     if (bytes == kRemove) {
