@@ -10,6 +10,7 @@
 #include "app/InstallationRun.h"
 #include "app/ProductSettings.h"
 #include "datatable/TextConvert.h"
+#include "shell/SystemLibrary.h"
 #include "shell/UniqueHandle.h"
 #include "wizard/SetupForm.h"
 
@@ -80,6 +81,7 @@ void RunInstaller(HINSTANCE instance) {
 }  // namespace vo
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  vo::RestrictDllSearchToSystemFolder();
   vo::RunInstaller(instance);
   return 0;
 }

@@ -114,6 +114,8 @@ if(CMAKE_SCRIPT_MODE_FILE AND DEFINED INSTALLER_RC_OUTPUT)
   return()
 endif()
 
+include("${CMAKE_CURRENT_LIST_DIR}/DllSearch.cmake")
+
 function(add_product_installer target)
   cmake_parse_arguments(P "" "PRODUCT_DIR;PACKAGE;RUN_SOURCE;OUTPUT_NAME" "DEPENDS" ${ARGN})
   set(script "${CMAKE_CURRENT_FUNCTION_LIST_FILE}")
@@ -163,6 +165,7 @@ function(add_product_installer target)
   target_link_options(${target} PRIVATE -municode -static
                       $<$<CONFIG:Release,MinSizeRel>:-s> $<$<CONFIG:Release,MinSizeRel>:-Wl,--gc-sections>)
   target_compile_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-Os>)
+  restrict_dll_search(${target})
   if(P_OUTPUT_NAME)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME "${P_OUTPUT_NAME}")
   endif()

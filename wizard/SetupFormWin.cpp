@@ -9,6 +9,7 @@
 
 #include "app/Global.h"
 #include "datatable/TextConvert.h"
+#include "shell/SystemLibrary.h"
 #include "shell/VoSysUtils.h"
 #include "wizard/AccessKeys.h"
 #include "wizard/ControlIds.h"
@@ -31,6 +32,32 @@ constexpr int kHeaderHeight = 56;
 constexpr int kHeaderPictureWidth = 67;
 
 enum FontKind { kFontNormal, kFontBold, kFontTitle, kFontSongTitle, kFontSong9, kFontCount };
+
+// The common controls DLL is not one of the system's known DLLs, so it is not
+// imported (a copy beside the installer would load first) but loaded at run
+// time: side by side, version 6 as the manifest asks, or the system folder's.
+struct CommonControls {
+  decltype(&::InitCommonControlsEx) initCommonControlsEx = nullptr;
+  decltype(&::SetWindowSubclass) setWindowSubclass = nullptr;
+  decltype(&::DefSubclassProc) defSubclassProc = nullptr;
+};
+
+// Loaded once, by the window's creation, which raises when it fails; the
+// subclass procedures only run after that.
+const CommonControls& Comctl() {
+  static const CommonControls functions = [] {
+    HMODULE module = LoadSystemLibrary(L"comctl32.dll");
+    CommonControls f;
+    f.initCommonControlsEx = SystemFunction<decltype(f.initCommonControlsEx)>(module, "InitCommonControlsEx");
+    f.setWindowSubclass = SystemFunction<decltype(f.setWindowSubclass)>(module, "SetWindowSubclass");
+    f.defSubclassProc = SystemFunction<decltype(f.defSubclassProc)>(module, "DefSubclassProc");
+    return f;
+  }();
+  if (!functions.initCommonControlsEx || !functions.setWindowSubclass || !functions.defSubclassProc) {
+    throw std::runtime_error("Cannot load the common controls (comctl32.dll) from the system folder");
+  }
+  return functions;
+}
 
 int WindowsMajorVersion() {
   OSVERSIONINFOW info = {};
@@ -185,14 +212,14 @@ LRESULT CALLBACK ImageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
   auto* impl = reinterpret_cast<TForm1::Impl*>(data);
   if (message == WM_COMMAND || message == WM_NOTIFY) return ::SendMessageW(impl->form.Handle(), message, wParam, lParam);
-  return ::DefSubclassProc(window, message, wParam, lParam);
+  return Comctl().defSubclassProc(window, message, wParam, lParam);
 }
 
 // A multi-line edit asks for every key; the read-only licence memo gives Tab,
 // Enter and Escape back to the dialog keys so the user can leave it.
 LRESULT CALLBACK MemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
   if (message == WM_GETDLGCODE) {
-    LRESULT code = ::DefSubclassProc(window, message, wParam, lParam);
+    LRESULT code = Comctl().defSubclassProc(window, message, wParam, lParam);
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
     if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) &&
         (msg->wParam == VK_TAB || msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
@@ -200,7 +227,7 @@ LRESULT CALLBACK MemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     }
     return code;
   }
-  return ::DefSubclassProc(window, message, wParam, lParam);
+  return Comctl().defSubclassProc(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -332,7 +359,7 @@ void TForm1::Impl::CreateControls(HWND window) {
   HWND memo = Make(kIdMemo2, L"Edit", step2,
                    ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | WS_VISIBLE,
                    WS_EX_CLIENTEDGE, 18, 75, 459, 177);
-  ::SetWindowSubclass(memo, MemoProc, 1, 0);
+  Comctl().setWindowSubclass(memo, MemoProc, 1, 0);
   Make(kIdLblAgreement, L"Static", step2, label | WS_VISIBLE, 0, 23, 267, 437, 32);
 
   // Page 3: destination folder and options.
@@ -344,7 +371,7 @@ void TForm1::Impl::CreateControls(HWND window) {
   Make(kIdLblSetupFolder, L"Static", step3, label | WS_VISIBLE, 0, 40, 75, 420, 49);
   HWND group = Make(kIdGbFolder, L"Button", step3, BS_GROUPBOX | WS_VISIBLE | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT,
                     40, 132, 419, 63);
-  ::SetWindowSubclass(group, GroupBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  Comctl().setWindowSubclass(group, GroupBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
   Make(kIdEditSetupDir, L"Edit", group, ES_AUTOHSCROLL | WS_TABSTOP | WS_VISIBLE, WS_EX_CLIENTEDGE, 17, 24, 305, 21);
   Make(kIdBtnBrowse, L"Button", group, button, 0, 325, 24, 77, 21);
   Make(kIdLblNeedSize, L"Static", step3, autoLabel, 0, 41, 221, 0, 0);
@@ -428,10 +455,11 @@ void TForm1::Impl::PaintImage(HWND image, HDC dc) {
     // Drawn at the top left, unscaled.
     ::BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
   } else {
-    // Centred, with the colour of its bottom-left pixel transparent.
+    // Centred, with the colour of its bottom-left pixel transparent
+    // (gdi32's twin of msimg32's TransparentBlt: msimg32 is no known DLL).
     const int x = (r.right - info.bmWidth) / 2;
     const int y = (r.bottom - info.bmHeight) / 2;
-    ::TransparentBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, info.bmWidth, info.bmHeight,
+    ::GdiTransparentBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, info.bmWidth, info.bmHeight,
                      headerIconTransparent);
   }
   ::SelectObject(memory, old);
@@ -628,7 +656,7 @@ TForm1::~TForm1() {
 
 void TForm1::Create(int uiLanguage) {
   INITCOMMONCONTROLSEX common = {sizeof(common), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-  ::InitCommonControlsEx(&common);
+  Comctl().initCommonControlsEx(&common);
   fImpl->RegisterClasses();
   fImpl->CreateFonts();
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
