@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace vo {
 
 // Limits every later DLL search of the process to the system folder and
@@ -26,6 +28,13 @@ void RestrictDllSearchToSystemFolder();
 // copy in the program's or the current folder. Null when it cannot be loaded
 // (GetLastError tells why). The module stays loaded for the process.
 HMODULE LoadSystemLibrary(const wchar_t* fileName);
+
+// The full path of the side-by-side copy of fileName that the active
+// activation context (the program's manifest) asks for, such as version 6 of
+// comctl32.dll in the WinSxS folder; empty when it asks for none or the file
+// is not there. LoadSystemLibrary loads it by this path where the system has
+// no search flags.
+std::wstring SideBySidePath(const wchar_t* fileName);
 
 // GetProcAddress with the type of the function it returns, null when the
 // module lacks it.

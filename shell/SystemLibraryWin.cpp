@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vo {
 
@@ -14,13 +15,12 @@ namespace {
 
 HMODULE Kernel32() { return ::GetModuleHandleW(L"kernel32.dll"); }
 
-// True when the process's activation context (the manifest) redirects
-// fileName to a side-by-side assembly; the loader then takes it from there
-// before it searches any folder.
-bool RedirectedSideBySide(const wchar_t* fileName) {
-  ACTCTX_SECTION_KEYED_DATA data = {};
-  data.cbSize = sizeof data;
-  return ::FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, fileName, &data) != FALSE;
+// The system folder's path of fileName, or empty.
+std::wstring SystemFolderPath(const wchar_t* fileName) {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(folder, length) + L"\\" + fileName;
 }
 
 }  // namespace
@@ -42,17 +42,51 @@ void RestrictDllSearchToSystemFolder() {
   for (const wchar_t* name : {L"msimg32.dll"}) LoadSystemLibrary(name);
 }
 
+std::wstring SideBySidePath(const wchar_t* fileName) {
+  ACTCTX_SECTION_KEYED_DATA data = {};
+  data.cbSize = sizeof data;
+  if (!::FindActCtxSectionStringW(FIND_ACTCTX_SECTION_KEY_RETURN_HACTCTX, nullptr,
+                                  ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, fileName, &data)) {
+    return {};
+  }
+  // The assembly's folder, from the detailed information of its entry: the
+  // name of a folder under the Windows folder's WinSxS for the system's
+  // shared assemblies (a full path is taken as it is).
+  std::wstring path;
+  SIZE_T size = 0;
+  ::QueryActCtxW(0, data.hActCtx, &data.ulAssemblyRosterIndex, AssemblyDetailedInformationInActivationContext,
+                 nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size);
+  const auto* assembly = reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(buffer.data());
+  if (size >= sizeof *assembly &&
+      ::QueryActCtxW(0, data.hActCtx, &data.ulAssemblyRosterIndex, AssemblyDetailedInformationInActivationContext,
+                     buffer.data(), size, &size) &&
+      assembly->lpAssemblyDirectoryName && assembly->ulAssemblyDirectoryNameLength) {
+    path.assign(assembly->lpAssemblyDirectoryName, assembly->ulAssemblyDirectoryNameLength / sizeof(wchar_t));
+    if (path.back() != L'\\') path += L'\\';
+    path += fileName;
+    if (path.find(L':') == std::wstring::npos && path[0] != L'\\') {
+      wchar_t windows[MAX_PATH] = {};
+      const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+      path = length == 0 || length >= MAX_PATH ? L"" : std::wstring(windows, length) + L"\\WinSxS\\" + path;
+    }
+  }
+  ::ReleaseActCtx(data.hActCtx);
+  // Only a full path to a file that is there: anything else would be searched for.
+  const bool absolute = path.size() > 3 && path[1] == L':' && path[2] == L'\\';
+  if (!absolute || ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+  return path;
+}
+
 HMODULE LoadSystemLibrary(const wchar_t* fileName) {
   if (HMODULE module = ::LoadLibraryExW(fileName, nullptr, kSearchSystem32)) return module;
   // Without the search flags (Windows XP, Vista and 7 without KB2533623)
-  // LoadLibraryExW rejects the flag as an invalid parameter.
+  // LoadLibraryExW rejects the flag as an invalid parameter: load by full
+  // path, the side-by-side copy the manifest asks for first.
   if (::GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
-  if (RedirectedSideBySide(fileName)) return ::LoadLibraryW(fileName);
-  wchar_t folder[MAX_PATH] = {};
-  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  const std::wstring path = std::wstring(folder, length) + L"\\" + fileName;
-  return ::LoadLibraryW(path.c_str());
+  std::wstring path = SideBySidePath(fileName);
+  if (path.empty()) path = SystemFolderPath(fileName);
+  return path.empty() ? nullptr : ::LoadLibraryW(path.c_str());
 }
 
 }  // namespace vo
