@@ -13,7 +13,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   libz-mingw-w64-dev googletest libcrypto++-dev zlib1g-dev libjpeg62-turbo-dev
-  wine wine32 xvfb xdotool imagemagick fonts-wqy-zenhei locales dpkg-dev
+  wine wine32 xvfb xdotool imagemagick fonts-wqy-zenhei locales dpkg-dev python3 python3-pefile
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "app/Global.h"
 #include "app/InstallationRun.h"
 #include "settings/ProductSettings.h"
+#include "shell/SystemLibrary.h"
 #include "shell/UniqueHandle.h"
 #include "wizard/SetupForm.h"
 
@@ -79,6 +80,7 @@ void RunInstaller(HINSTANCE instance) {
 }  // namespace vo
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  vo::RestrictDllSearchToSystemFolder();
   vo::RunInstaller(instance);
   return 0;
 }

@@ -21,6 +21,7 @@
 # of its own refusals.
 
 set(HOST_STPACK "" CACHE FILEPATH "stpack built for the build machine")
+include("${CMAKE_CURRENT_LIST_DIR}/DllSearch.cmake")
 
 function(add_installer_stub target)
   cmake_parse_arguments(S "" "RUN_SOURCE" "" ${ARGN})
@@ -47,6 +48,7 @@ function(add_installer_stub target)
   target_link_options(${target} PRIVATE -municode -static -Wl,--no-insert-timestamp
                       $<$<CONFIG:Release,MinSizeRel>:-s> $<$<CONFIG:Release,MinSizeRel>:-Wl,--gc-sections>)
   target_compile_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-Os>)
+  restrict_dll_search(${target})
 endfunction()
 
 function(add_product_installer target)

@@ -12,6 +12,7 @@
 
 #include "shell/ShellError.h"
 #include "shell/ShellLinks.h"
+#include "shell/SystemLibrary.h"
 #include "shell/UniqueHandle.h"
 #include "uninstall/Removal.h"
 #include "uninstall/UninstallCommandLine.h"
@@ -96,6 +97,8 @@ class Uninstaller {
 }  // namespace vo
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // It runs from the install folder and, as a copy, from %TEMP%: no DLL from either.
+  vo::RestrictDllSearchToSystemFolder();
   const vo::UninstallCommand command = vo::ParseUninstallCommand(vo::CommandArguments());
   if (command.cleanup)
     return vo::RunSelfRemovalHelper(command.waitHandle, command.cleanupTarget, command.deleteSelfAtReboot);

@@ -2,16 +2,21 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "settings/Language.h"
+#include "shell/SystemLibrary.h"
 #include "shell/VoSysUtils.h"
 #include "wizard/AccessKeys.h"
 #include "wizard/ControlIds.h"
 #include "wizard/JpegBitmap.h"
+#include "wizard/PictureScaling.h"
+#include "wizard/WizardLayout.h"
 
 namespace vo {
 
@@ -24,12 +29,77 @@ constexpr wchar_t kImageClass[] = L"TImage";
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kCream = RGB(255, 251, 240);  // the header panels of pages 2 and 3
 
-constexpr int kFormWidth = 503;
-constexpr int kPageHeight = 308;
-constexpr int kHeaderHeight = 56;
-constexpr int kHeaderPictureWidth = 67;
-
 enum FontKind { kFontNormal, kFontBold, kFontTitle, kFontSongTitle, kFontSong9, kFontCount };
+
+// The common controls DLL is not one of the system's known DLLs, so it is not
+// imported (a copy beside the installer would load first) but loaded at run
+// time: side by side, version 6 as the manifest asks, or the system folder's.
+struct CommonControls {
+  decltype(&::InitCommonControlsEx) initCommonControlsEx = nullptr;
+  decltype(&::SetWindowSubclass) setWindowSubclass = nullptr;
+  decltype(&::DefSubclassProc) defSubclassProc = nullptr;
+};
+
+// Loaded once, by the window's creation, which raises when it fails; the
+// subclass procedures only run after that.
+const CommonControls& Comctl() {
+  static const CommonControls functions = [] {
+    HMODULE module = LoadSystemLibrary(L"comctl32.dll");
+    CommonControls f;
+    f.initCommonControlsEx = SystemFunction<decltype(f.initCommonControlsEx)>(module, "InitCommonControlsEx");
+    f.setWindowSubclass = SystemFunction<decltype(f.setWindowSubclass)>(module, "SetWindowSubclass");
+    f.defSubclassProc = SystemFunction<decltype(f.defSubclassProc)>(module, "DefSubclassProc");
+    return f;
+  }();
+  if (!functions.initCommonControlsEx || !functions.setWindowSubclass || !functions.defSubclassProc) {
+    throw std::runtime_error("Cannot load the common controls (comctl32.dll) from the system folder");
+  }
+  return functions;
+}
+
+// A bitmap's pixels as a picture (opaque), and a picture as a 32-bit
+// top-down DIB section the window can draw with BitBlt.
+Picture PictureOfBitmap(HBITMAP bitmap) {
+  BITMAP info = {};
+  if (!bitmap || !::GetObjectW(bitmap, sizeof(info), &info) || info.bmWidth < 1 || info.bmHeight < 1) {
+    throw std::runtime_error("Cannot read the pixels of a wizard picture");
+  }
+  Picture picture;
+  picture.width = info.bmWidth;
+  picture.height = info.bmHeight;
+  picture.bgra.resize(size_t(info.bmWidth) * size_t(info.bmHeight) * 4);
+  BITMAPINFO format = {};
+  format.bmiHeader.biSize = sizeof(format.bmiHeader);
+  format.bmiHeader.biWidth = info.bmWidth;
+  format.bmiHeader.biHeight = -info.bmHeight;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  HDC screen = ::GetDC(nullptr);
+  const int rows = ::GetDIBits(screen, bitmap, 0, UINT(info.bmHeight), picture.bgra.data(), &format, DIB_RGB_COLORS);
+  ::ReleaseDC(nullptr, screen);
+  if (rows != info.bmHeight) throw std::runtime_error("Cannot read the pixels of a wizard picture");
+  for (size_t i = 3; i < picture.bgra.size(); i += 4) picture.bgra[i] = 255;
+  return picture;
+}
+
+HBITMAP BitmapOfPicture(const Picture& picture) {
+  BITMAPINFO format = {};
+  format.bmiHeader.biSize = sizeof(format.bmiHeader);
+  format.bmiHeader.biWidth = picture.width;
+  format.bmiHeader.biHeight = -picture.height;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap || !bits) {
+    if (bitmap) ::DeleteObject(bitmap);
+    throw std::runtime_error("Cannot create the bitmap of a wizard picture");
+  }
+  std::copy(picture.bgra.begin(), picture.bgra.end(), static_cast<uint8_t*>(bits));
+  return bitmap;
+}
 
 int WindowsMajorVersion() {
   OSVERSIONINFOW info = {};
@@ -54,6 +124,14 @@ std::u16string FromUtf8(const char* text) {
   std::vector<wchar_t> wide(static_cast<size_t>(length));
   ::MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
   return U16(wide.data());
+}
+
+// The window's outer size minus its client area.
+LayoutSize FrameSize(HWND window) {
+  RECT outer, client;
+  ::GetWindowRect(window, &outer);
+  ::GetClientRect(window, &client);
+  return {(outer.right - outer.left) - client.right, (outer.bottom - outer.top) - client.bottom};
 }
 
 bool OwnVisible(HWND window) { return (::GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
@@ -90,9 +168,13 @@ struct TForm1::Impl {
   UniqueGdiObject fonts[kFontCount];
   UniqueGdiObject whiteBrush{::CreateSolidBrush(kWhite)};
   UniqueGdiObject creamBrush{::CreateSolidBrush(kCream)};
+  // The pictures as drawn: scaled to the DPI, the header picture already laid
+  // over its panel's colour.
   UniqueGdiObject banner;
   UniqueGdiObject headerIcon;
-  COLORREF headerIconTransparent = 0;
+  // The system's DPI (LOGPIXELSY of the screen); the designed layout and the
+  // fonts are scaled to it.
+  int dpi = kDesignDpi;
 
   int uiLanguage = kUiEnglish;
   ProductSettings settings;
@@ -110,12 +192,16 @@ struct TForm1::Impl {
   HWND Control(int id) const { return controls[id]; }
 
   void RegisterClasses();
-  HWND Make(int id, const wchar_t* className, HWND parent, DWORD style, DWORD exStyle, int x, int y, int w, int h);
+  // Creates a control at its designed place, scaled to the DPI.
+  HWND Make(int id, const wchar_t* className, HWND parent, DWORD style, DWORD exStyle);
+  void MoveTo(int id, LayoutPoint designed);
   void CreateControls(HWND window);
   void CreateFonts();
   void Layout();
   void AutoSize(HWND label);
+  void GrowToText(HWND label);
   void FormCreate(int language);
+  LayoutSize FrameAtDesignDpi(HWND window, LayoutSize frame) const;
   void LoadPictures();
   void ApplyTexts();
 
@@ -184,14 +270,14 @@ LRESULT CALLBACK ImageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
   auto* impl = reinterpret_cast<TForm1::Impl*>(data);
   if (message == WM_COMMAND || message == WM_NOTIFY) return ::SendMessageW(impl->form.Handle(), message, wParam, lParam);
-  return ::DefSubclassProc(window, message, wParam, lParam);
+  return Comctl().defSubclassProc(window, message, wParam, lParam);
 }
 
 // A multi-line edit asks for every key; the read-only licence memo gives Tab,
 // Enter and Escape back to the dialog keys so the user can leave it.
 LRESULT CALLBACK MemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
   if (message == WM_GETDLGCODE) {
-    LRESULT code = ::DefSubclassProc(window, message, wParam, lParam);
+    LRESULT code = Comctl().defSubclassProc(window, message, wParam, lParam);
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
     if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) &&
         (msg->wParam == VK_TAB || msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
@@ -199,7 +285,7 @@ LRESULT CALLBACK MemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     }
     return code;
   }
-  return ::DefSubclassProc(window, message, wParam, lParam);
+  return Comctl().defSubclassProc(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -266,11 +352,16 @@ void TForm1::Impl::RegisterClasses() {
   ::RegisterClassExW(&image);
 }
 
-HWND TForm1::Impl::Make(int id, const wchar_t* className, HWND parent, DWORD style, DWORD exStyle, int x, int y,
-                        int w, int h) {
-  HWND control = ::CreateWindowExW(exStyle, className, L"", WS_CHILD | style, x, y, w, h, parent,
+HWND TForm1::Impl::Make(int id, const wchar_t* className, HWND parent, DWORD style, DWORD exStyle) {
+  // Widths that follow the parent and sizes that follow the text are set by
+  // Layout and AutoSize; here they start as designed (zero).
+  const LayoutRect r = ScaleToDpi(DesignedControlOf(id).rect, dpi);
+  HWND control = ::CreateWindowExW(exStyle, className, L"", WS_CHILD | style, r.left, r.top, r.width, r.height, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   if (!control) throw std::runtime_error("Cannot create the wizard's controls");
+  // An etched line adjusts its own size while it is created (under Wine it
+  // grows by its edge); the designed place is the one that counts.
+  ::SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
   controls[id] = control;
   // Panels and pictures are the form's own window classes; their procedures
   // find the form's internals here.
@@ -281,11 +372,18 @@ HWND TForm1::Impl::Make(int id, const wchar_t* className, HWND parent, DWORD sty
   return control;
 }
 
+// A move to another designed place scales the rectangle there, so that its
+// edges round as they would had it been designed there; labels sized to their
+// text keep their size.
+void TForm1::Impl::MoveTo(int id, LayoutPoint designed) {
+  const DesignedControl& control = DesignedControlOf(id);
+  const LayoutRect r = ScaleToDpi(LayoutRect{designed.left, designed.top, control.rect.width, control.rect.height}, dpi);
+  const UINT keepSize = control.sizing == LayoutSizing::kToText ? SWP_NOSIZE : 0;
+  ::SetWindowPos(controls[id], nullptr, r.left, r.top, r.width, r.height, keepSize | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TForm1::Impl::CreateFonts() {
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-  ::ReleaseDC(nullptr, screen);
-  auto font = [dpi](const wchar_t* face, int points, bool bold) {
+  auto font = [this](const wchar_t* face, int points, bool bold) {
     return UniqueGdiObject(::CreateFontW(-::MulDiv(points, dpi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
                                          FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face));
@@ -306,55 +404,53 @@ void TForm1::Impl::CreateControls(HWND window) {
   const DWORD button = BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE;
   const DWORD check = BS_AUTOCHECKBOX | WS_TABSTOP | WS_VISIBLE;
 
-  Make(kIdBtnNext, L"Button", window, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 0, 330, 323, 77, 22);
-  HWND step1 = Make(kIdPnlStep1, kPanelClass, window, page | WS_VISIBLE, WS_EX_CONTROLPARENT, 0, 0, 0, kPageHeight);
-  HWND step2 = Make(kIdPnlStep2, kPanelClass, window, page, WS_EX_CONTROLPARENT, 0, 0, 0, kPageHeight);
-  HWND step3 = Make(kIdPnlStep3, kPanelClass, window, page, WS_EX_CONTROLPARENT, 0, 0, 0, kPageHeight);
-  HWND step4 = Make(kIdPnlStep4, kPanelClass, window, page, WS_EX_CONTROLPARENT, 0, 0, 0, kPageHeight);
-  Make(kIdBtnPrev, L"Button", window, button, 0, 253, 323, 77, 22);
-  Make(kIdBtnClose, L"Button", window, button, 0, 417, 323, 62, 22);
-  Make(kIdBevel1, L"Static", window, SS_ETCHEDHORZ | WS_VISIBLE, 0, -1, 308, 555, 2);
-  HWND progress = Make(kIdProgressBar1, PROGRESS_CLASSW, window, 0, 0, 35, 328, 185, 12);
+  Make(kIdBtnNext, L"Button", window, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 0);
+  HWND step1 = Make(kIdPnlStep1, kPanelClass, window, page | WS_VISIBLE, WS_EX_CONTROLPARENT);
+  HWND step2 = Make(kIdPnlStep2, kPanelClass, window, page, WS_EX_CONTROLPARENT);
+  HWND step3 = Make(kIdPnlStep3, kPanelClass, window, page, WS_EX_CONTROLPARENT);
+  HWND step4 = Make(kIdPnlStep4, kPanelClass, window, page, WS_EX_CONTROLPARENT);
+  Make(kIdBtnPrev, L"Button", window, button, 0);
+  Make(kIdBtnClose, L"Button", window, button, 0);
+  Make(kIdBevel1, L"Static", window, SS_ETCHEDHORZ | WS_VISIBLE, 0);
+  HWND progress = Make(kIdProgressBar1, PROGRESS_CLASSW, window, 0, 0);
   ::SendMessageW(progress, PBM_SETRANGE32, 0, 100);
 
   // Page 1: welcome.
-  Make(kIdImage1, kImageClass, step1, WS_VISIBLE, 0, 0, 0, 160, kPageHeight);
-  Make(kIdLblWelcome, L"Static", step1, label | WS_VISIBLE, 0, 183, 20, 305, 53);
-  Make(kIdLblWillInstall, L"Static", step1, label | WS_VISIBLE, 0, 184, 96, 304, 148);
+  Make(kIdImage1, kImageClass, step1, WS_VISIBLE, 0);
+  Make(kIdLblWelcome, L"Static", step1, label | WS_VISIBLE, 0);
+  Make(kIdLblWillInstall, L"Static", step1, label | WS_VISIBLE, 0);
 
   // Page 2: licence agreement.
-  HWND panel3 = Make(kIdPanel3, kPanelClass, step2, page | WS_VISIBLE, WS_EX_CONTROLPARENT, 0, 0, 0, kHeaderHeight);
-  Make(kIdLblLicense, L"Static", panel3, autoLabel, 0, 17, 20, 0, 0);
-  Make(kIdLblLicenseTip, L"Static", panel3, autoLabel & ~WS_VISIBLE, 0, 36, 28, 0, 0);
-  Make(kIdImage2, kImageClass, panel3, WS_VISIBLE, 0, 0, 0, kHeaderPictureWidth, kHeaderHeight);
-  Make(kIdBevel2, L"Static", step2, SS_ETCHEDHORZ | WS_VISIBLE, 0, 0, kHeaderHeight, 0, 2);
+  HWND panel3 = Make(kIdPanel3, kPanelClass, step2, page | WS_VISIBLE, WS_EX_CONTROLPARENT);
+  Make(kIdLblLicense, L"Static", panel3, autoLabel, 0);
+  Make(kIdLblLicenseTip, L"Static", panel3, autoLabel & ~WS_VISIBLE, 0);
+  Make(kIdImage2, kImageClass, panel3, WS_VISIBLE, 0);
+  Make(kIdBevel2, L"Static", step2, SS_ETCHEDHORZ | WS_VISIBLE, 0);
   HWND memo = Make(kIdMemo2, L"Edit", step2,
-                   ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | WS_VISIBLE,
-                   WS_EX_CLIENTEDGE, 18, 75, 459, 177);
-  ::SetWindowSubclass(memo, MemoProc, 1, 0);
-  Make(kIdLblAgreement, L"Static", step2, label | WS_VISIBLE, 0, 23, 267, 437, 32);
+                   ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | WS_VISIBLE, WS_EX_CLIENTEDGE);
+  Comctl().setWindowSubclass(memo, MemoProc, 1, 0);
+  Make(kIdLblAgreement, L"Static", step2, label | WS_VISIBLE, 0);
 
   // Page 3: destination folder and options.
-  HWND panel4 = Make(kIdPanel4, kPanelClass, step3, page | WS_VISIBLE, WS_EX_CONTROLPARENT, 0, 0, 0, kHeaderHeight);
-  Make(kIdLblFolder, L"Static", panel4, autoLabel, 0, 17, 20, 0, 0);
-  Make(kIdLblFolderTip, L"Static", panel4, autoLabel & ~WS_VISIBLE, 0, 36, 28, 0, 0);
-  Make(kIdImage3, kImageClass, panel4, WS_VISIBLE, 0, 0, 0, kHeaderPictureWidth, kHeaderHeight);
-  Make(kIdBevel3, L"Static", step3, SS_ETCHEDHORZ | WS_VISIBLE, 0, 0, kHeaderHeight, 0, 2);
-  Make(kIdLblSetupFolder, L"Static", step3, label | WS_VISIBLE, 0, 40, 75, 420, 49);
-  HWND group = Make(kIdGbFolder, L"Button", step3, BS_GROUPBOX | WS_VISIBLE | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT,
-                    40, 132, 419, 63);
-  ::SetWindowSubclass(group, GroupBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
-  Make(kIdEditSetupDir, L"Edit", group, ES_AUTOHSCROLL | WS_TABSTOP | WS_VISIBLE, WS_EX_CLIENTEDGE, 17, 24, 305, 21);
-  Make(kIdBtnBrowse, L"Button", group, button, 0, 325, 24, 77, 21);
-  Make(kIdLblNeedSize, L"Static", step3, autoLabel, 0, 41, 221, 0, 0);
-  Make(kIdLblFreeSize, L"Static", step3, autoLabel, 0, 41, 247, 0, 0);
-  Make(kIdChkSCOnDesktop, L"Button", step3, check, 0, 237, 217, 151, 20);
-  Make(kIdChkSCOnQuick, L"Button", step3, check, 0, 237, 243, 184, 20);
+  HWND panel4 = Make(kIdPanel4, kPanelClass, step3, page | WS_VISIBLE, WS_EX_CONTROLPARENT);
+  Make(kIdLblFolder, L"Static", panel4, autoLabel, 0);
+  Make(kIdLblFolderTip, L"Static", panel4, autoLabel & ~WS_VISIBLE, 0);
+  Make(kIdImage3, kImageClass, panel4, WS_VISIBLE, 0);
+  Make(kIdBevel3, L"Static", step3, SS_ETCHEDHORZ | WS_VISIBLE, 0);
+  Make(kIdLblSetupFolder, L"Static", step3, label | WS_VISIBLE, 0);
+  HWND group = Make(kIdGbFolder, L"Button", step3, BS_GROUPBOX | WS_VISIBLE | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT);
+  Comctl().setWindowSubclass(group, GroupBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  Make(kIdEditSetupDir, L"Edit", group, ES_AUTOHSCROLL | WS_TABSTOP | WS_VISIBLE, WS_EX_CLIENTEDGE);
+  Make(kIdBtnBrowse, L"Button", group, button, 0);
+  Make(kIdLblNeedSize, L"Static", step3, autoLabel, 0);
+  Make(kIdLblFreeSize, L"Static", step3, autoLabel, 0);
+  Make(kIdChkSCOnDesktop, L"Button", step3, check, 0);
+  Make(kIdChkSCOnQuick, L"Button", step3, check, 0);
 
   // Page 4: completion.
-  Make(kIdLblComplete, L"Static", step4, label | WS_VISIBLE, 0, 183, 20, 305, 53);
-  Make(kIdLblClose, L"Static", step4, label, 0, 184, 89, 302, 65);
-  Make(kIdChkRunOnExit, L"Button", step4, check, 0, 207, 111, 203, 14);
+  Make(kIdLblComplete, L"Static", step4, label | WS_VISIBLE, 0);
+  Make(kIdLblClose, L"Static", step4, label, 0);
+  Make(kIdChkRunOnExit, L"Button", step4, check, 0);
 
   for (int id : {kIdChkSCOnDesktop, kIdChkSCOnQuick, kIdChkRunOnExit}) {
     ::SendMessageW(controls[id], BM_SETCHECK, BST_CHECKED, 0);
@@ -368,26 +464,23 @@ void TForm1::Impl::CreateControls(HWND window) {
   defaultButton = controls[kIdBtnNext];
 }
 
-// Pages and their headers follow the window's width; everything else keeps
-// its designed place.
+// Pages and their headers follow the window's width, the header pictures its
+// right edge; everything else keeps its designed place. Parents come before
+// their children in the designed list, so each sees its parent's new width.
 void TForm1::Impl::Layout() {
   if (!controls[kIdPnlStep1]) return;
-  RECT client;
-  ::GetClientRect(form.Handle(), &client);
-  const int width = client.right - client.left;
-  for (int id : {kIdPnlStep1, kIdPnlStep2, kIdPnlStep3, kIdPnlStep4}) {
-    ::SetWindowPos(controls[id], nullptr, 0, 0, width, kPageHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  for (int id : {kIdPanel3, kIdPanel4}) {
-    ::SetWindowPos(controls[id], nullptr, 0, 0, width, kHeaderHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  for (int id : {kIdImage2, kIdImage3}) {
-    ::SetWindowPos(controls[id], nullptr, width - kHeaderPictureWidth, 0, kHeaderPictureWidth, kHeaderHeight,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  ::SetWindowPos(controls[kIdBevel1], nullptr, -1, kPageHeight, 555, 2, SWP_NOZORDER | SWP_NOACTIVATE);
-  for (int id : {kIdBevel2, kIdBevel3}) {
-    ::SetWindowPos(controls[id], nullptr, 0, kHeaderHeight, width, 2, SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const DesignedControl& control : DesignedControls()) {
+    if (control.sizing != LayoutSizing::kParentWidth && control.sizing != LayoutSizing::kRightAligned) continue;
+    HWND window = controls[control.id];
+    RECT parent;
+    ::GetClientRect(::GetParent(window), &parent);
+    const int parentWidth = parent.right - parent.left;
+    const LayoutRect r = ScaleToDpi(control.rect, dpi);
+    if (control.sizing == LayoutSizing::kParentWidth) {
+      ::SetWindowPos(window, nullptr, r.left, r.top, parentWidth, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+      ::SetWindowPos(window, nullptr, parentWidth - r.width, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
   }
 }
 
@@ -402,6 +495,27 @@ void TForm1::Impl::AutoSize(HWND label) {
   ::ReleaseDC(label, dc);
   ::SetWindowPos(label, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Font sizes do not scale exactly with the DPI (whole pixels, hinting), so
+// away from 96 DPI a word-wrapped label can need another line; it then grows
+// downwards to its text. At 96 DPI the labels keep their designed size.
+void TForm1::Impl::GrowToText(HWND label) {
+  if (dpi == kDesignDpi) return;
+  RECT bounds;
+  ::GetWindowRect(label, &bounds);
+  const int width = bounds.right - bounds.left;
+  const int height = bounds.bottom - bounds.top;
+  const std::u16string text = WindowText(label);
+  HDC dc = ::GetDC(label);
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+  RECT needed = {0, 0, width, 0};
+  if (!text.empty()) ::DrawTextW(dc, WStr(text), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(label, dc);
+  if (needed.bottom > height) {
+    ::SetWindowPos(label, nullptr, 0, 0, width, needed.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 HBRUSH TForm1::Impl::PanelBrush(HWND panel) const {
@@ -421,39 +535,40 @@ void TForm1::Impl::PaintImage(HWND image, HDC dc) {
   if (!bitmap) return;
   BITMAP info;
   ::GetObjectW(bitmap, sizeof(info), &info);
+  // The banner at the top left, the header picture centred.
+  const int x = isBanner ? 0 : (r.right - info.bmWidth) / 2;
+  const int y = isBanner ? 0 : (r.bottom - info.bmHeight) / 2;
   HDC memory = ::CreateCompatibleDC(dc);
   HGDIOBJ old = ::SelectObject(memory, bitmap);
-  if (isBanner) {
-    // Drawn at the top left, unscaled.
-    ::BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-  } else {
-    // Centred, with the colour of its bottom-left pixel transparent.
-    const int x = (r.right - info.bmWidth) / 2;
-    const int y = (r.bottom - info.bmHeight) / 2;
-    ::TransparentBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, info.bmWidth, info.bmHeight,
-                     headerIconTransparent);
-  }
+  ::BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
   ::SelectObject(memory, old);
   ::DeleteDC(memory);
 }
 
+// Both pictures are prepared once at the size they are drawn: their designed
+// size scaled to the DPI, resampled smoothly. The header picture's colour of
+// its bottom-left pixel is transparent; it is laid over the cream of the
+// header panels here, so that its scaled edges blend into them.
 void TForm1::Impl::LoadPictures() {
   const std::wstring bannerName = L"ImageLeft" + std::to_wstring(uiLanguage);
   HRSRC resource = ::FindResourceW(instance, bannerName.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
   HGLOBAL loaded = resource ? ::LoadResource(instance, resource) : nullptr;
   const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
   if (!bytes) throw std::runtime_error("Resource ImageLeft" + std::to_string(uiLanguage) + " not found");
-  banner.reset(DecodeJpegToBitmap(static_cast<const uint8_t*>(bytes), ::SizeofResource(instance, resource)));
+  UniqueGdiObject decoded(DecodeJpegToBitmap(static_cast<const uint8_t*>(bytes), ::SizeofResource(instance, resource)));
+  const Picture bannerPicture = PictureOfBitmap(static_cast<HBITMAP>(decoded.get()));
+  const LayoutSize bannerSize = ScaleToDpi(LayoutSize{bannerPicture.width, bannerPicture.height}, dpi);
+  banner.reset(BitmapOfPicture(ResizePicture(bannerPicture, bannerSize.width, bannerSize.height)));
 
-  headerIcon.reset(::LoadImageW(instance, L"ImageIcon", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  if (!headerIcon) throw std::runtime_error("Resource ImageIcon not found");
-  BITMAP info;
-  ::GetObjectW(headerIcon.get(), sizeof(info), &info);
-  HDC memory = ::CreateCompatibleDC(nullptr);
-  HGDIOBJ old = ::SelectObject(memory, headerIcon.get());
-  headerIconTransparent = ::GetPixel(memory, 0, info.bmHeight - 1);
-  ::SelectObject(memory, old);
-  ::DeleteDC(memory);
+  UniqueGdiObject icon(::LoadImageW(instance, L"ImageIcon", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  if (!icon) throw std::runtime_error("Resource ImageIcon not found");
+  Picture iconPicture = PictureOfBitmap(static_cast<HBITMAP>(icon.get()));
+  const uint8_t* corner = &iconPicture.bgra[size_t(iconPicture.height - 1) * size_t(iconPicture.width) * 4];
+  MakeColourTransparent(iconPicture, corner[2], corner[1], corner[0]);
+  const LayoutSize iconSize = ScaleToDpi(LayoutSize{iconPicture.width, iconPicture.height}, dpi);
+  Picture shown = ResizePicture(iconPicture, iconSize.width, iconSize.height);
+  CompositeOver(shown, GetRValue(kCream), GetGValue(kCream), GetBValue(kCream));
+  headerIcon.reset(BitmapOfPicture(shown));
 }
 
 void TForm1::Impl::ApplyTexts() {
@@ -467,15 +582,10 @@ void TForm1::Impl::ApplyTexts() {
     for (int id : {kIdLblWillInstall, kIdLblSetupFolder}) {
       ::SendMessageW(controls[id], WM_SETFONT, reinterpret_cast<WPARAM>(fonts[kFontSong9].get()), FALSE);
     }
-    ::SetWindowPos(controls[kIdLblWelcome], nullptr, 193, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(controls[kIdLblWillInstall], nullptr, 193, 116, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(controls[kIdLblComplete], nullptr, 203, 28, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   } else {
-    ::SetWindowPos(controls[kIdLblFolder], nullptr, 17, 9, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(controls[kIdLblLicense], nullptr, 17, 9, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(controls[kIdChkRunOnExit], nullptr, 186, 170, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (int id : {kIdLblFolderTip, kIdLblLicenseTip, kIdLblClose}) ::ShowWindow(controls[id], SW_SHOWNA);
   }
+  for (const LanguageMove& move : LanguageMoves(uiLanguage)) MoveTo(move.id, move.to);
   ::SetWindowTextW(form.Handle(), WStr(page.WindowTitle));
   set(kIdLblWelcome, page.Welcome);
   set(kIdLblWillInstall, page.WillInstall);
@@ -496,6 +606,9 @@ void TForm1::Impl::ApplyTexts() {
   set(kIdLblFreeSize, texts.SpaceAvailableText);
   for (int id : {kIdLblLicense, kIdLblLicenseTip, kIdLblFolder, kIdLblFolderTip, kIdLblNeedSize, kIdLblFreeSize}) {
     AutoSize(controls[id]);
+  }
+  for (int id : {kIdLblWelcome, kIdLblWillInstall, kIdLblAgreement, kIdLblSetupFolder, kIdLblComplete, kIdLblClose}) {
+    GrowToText(controls[id]);
   }
 
   // The edit control breaks lines at CR LF. A product's own agreement
@@ -521,9 +634,12 @@ void TForm1::Impl::FormCreate(int language) {
   ::SetWindowTextW(controls[kIdBtnNext], WStr(texts.NextCaption));
   ::SetWindowTextW(controls[kIdBtnClose], WStr(texts.CancelCaption));
 
+  // The designed window size at 96 DPI; at another DPI the client area
+  // grows in proportion and the frame stays what the system draws.
   const int major = WindowsMajorVersion();
-  ::SetWindowPos(form.Handle(), nullptr, 0, 0, kFormWidth, major >= 6 ? 398 : 385,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const LayoutSize frame = FrameSize(form.Handle());
+  const LayoutSize size = ScaledWindowSize(DesignedWindowSize(major), FrameAtDesignDpi(form.Handle(), frame), frame, dpi);
+  ::SetWindowPos(form.Handle(), nullptr, 0, 0, size.width, size.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   Layout();
 
   InstallationRunner run = runner;
@@ -536,6 +652,21 @@ void TForm1::Impl::FormCreate(int language) {
   ::ShowWindow(controls[kIdChkSCOnQuick], major < 6 ? SW_SHOWNA : SW_HIDE);
   system.SetOwner(form.Handle());
   controller->ProposeDefaultFolder();
+}
+
+// The frame the system would draw around the window at 96 DPI. Windows 10
+// (1607) and Wine say so for any DPI; before that the frame at this DPI is
+// scaled back, which is near enough.
+LayoutSize TForm1::Impl::FrameAtDesignDpi(HWND window, LayoutSize frame) const {
+  if (dpi == kDesignDpi) return frame;
+  using AdjustForDpiFunction = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  const auto adjust = SystemFunction<AdjustForDpiFunction>(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
+  RECT r = {0, 0, 0, 0};
+  if (adjust && adjust(&r, DWORD(::GetWindowLongW(window, GWL_STYLE)), FALSE,
+                       DWORD(::GetWindowLongW(window, GWL_EXSTYLE)), kDesignDpi)) {
+    return {r.right - r.left, r.bottom - r.top};
+  }
+  return {UnscaleFromDpi(frame.width, dpi), UnscaleFromDpi(frame.height, dpi)};
 }
 
 LRESULT TForm1::Impl::OnCommand(WPARAM wParam, LPARAM) {
@@ -630,12 +761,17 @@ TForm1::~TForm1() {
 
 void TForm1::Create(int uiLanguage) {
   INITCOMMONCONTROLSEX common = {sizeof(common), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-  ::InitCommonControlsEx(&common);
+  Comctl().initCommonControlsEx(&common);
+  HDC screen = ::GetDC(nullptr);
+  fImpl->dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  if (fImpl->dpi <= 0) fImpl->dpi = kDesignDpi;
   fImpl->RegisterClasses();
   fImpl->CreateFonts();
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
-  fWindow = ::CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, kFormWidth,
-                              398, nullptr, nullptr, fImpl->instance, fImpl.get());
+  const LayoutSize initial = ScaleToDpi(DesignedWindowSize(6), fImpl->dpi);  // FormCreate sets the real size
+  fWindow = ::CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, initial.width,
+                              initial.height, nullptr, nullptr, fImpl->instance, fImpl.get());
   if (!fWindow) throw std::runtime_error("Cannot create the wizard window");
   try {
     fImpl->CreateControls(fWindow);
@@ -717,7 +853,8 @@ bool TForm1::QuickLaunchChecked() const {
 void TForm1::MoveBannerToCompletionPage() {
   HWND image = fImpl->Control(kIdImage1);
   ::SetParent(image, fImpl->Control(kIdPnlStep4));
-  ::SetWindowPos(image, HWND_BOTTOM, 0, 0, 160, kPageHeight, SWP_NOACTIVATE);
+  const LayoutRect r = ScaleToDpi(DesignedControlOf(kIdImage1).rect, fImpl->dpi);
+  ::SetWindowPos(image, HWND_BOTTOM, r.left, r.top, r.width, r.height, SWP_NOACTIVATE);
 }
 void TForm1::SetProgressVisible(bool visible) { SetVisible(fImpl->Control(kIdProgressBar1), visible); }
 void TForm1::SetProgressPosition(int percent) {

@@ -7,7 +7,7 @@
 
 E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 E2E_SCREENSHOTS=${E2E_SCREENSHOTS:-$E2E_ROOT/build/screenshots}
-E2E_DESKTOP=800x600
+E2E_DESKTOP=${E2E_DESKTOP:-800x600}
 e2e_passed=0
 e2e_failed=0
 E2E_TMP=

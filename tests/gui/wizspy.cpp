@@ -16,6 +16,8 @@
 //                                      running program holds its own files,
 //                                      creates ready and keeps the file open
 //                                      until release exists (two minutes at most)
+//   wizspy measure <in> <out>          measures texts as the wizard's controls
+//                                      draw them (see MeasureTexts)
 //   wizspy                             writes "launched.txt" beside itself (the
 //                                      product the wizard starts at Finish)
 //
@@ -33,6 +35,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -235,6 +238,78 @@ int HoldFile(const wchar_t* path, const wchar_t* readyPath, const wchar_t* relea
   return 0;
 }
 
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], length);
+  return out;
+}
+
+// The inverse of Escape.
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size()) {
+      const char next = text[++i];
+      out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The size a text takes in a font, as DrawTextW lays it out. Fonts of
+// another process cannot be read from outside, so each line names the font:
+//   name|face|points|bold 0/1|dpi|width|mode|text (escaped as in a dump)
+// mode "wrap" breaks lines at width (a word-wrapped label), "line" keeps
+// them (a label sized to its text), "prefix" also hides "&" (a button or
+// check box caption). Writes "name|width|height" per line.
+int MeasureTexts(const wchar_t* inPath, const wchar_t* outPath) {
+  FILE* in = _wfopen(inPath, L"rb");
+  if (!in) return 2;
+  FILE* out = _wfopen(outPath, L"wb");
+  if (!out) {
+    std::fclose(in);
+    return 2;
+  }
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  char buffer[8192];
+  while (std::fgets(buffer, sizeof buffer, in)) {
+    std::string line(buffer);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (int i = 0; i < 7; ++i) {
+      const size_t bar = line.find('|', start);
+      if (bar == std::string::npos) break;
+      fields.push_back(line.substr(start, bar - start));
+      start = bar + 1;
+    }
+    if (fields.size() != 7) continue;
+    const std::wstring text = Wide(Unescape(line.substr(start)));
+    const int dpi = std::atoi(fields[4].c_str());
+    HFONT font = ::CreateFontW(-::MulDiv(std::atoi(fields[2].c_str()), dpi, 72), 0, 0, 0,
+                               fields[3] == "1" ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                               Wide(fields[1]).c_str());
+    HGDIOBJ old = ::SelectObject(dc, font);
+    RECT r = {0, 0, std::atoi(fields[5].c_str()), 0};
+    UINT flags = DT_CALCRECT | DT_LEFT | DT_EXPANDTABS;
+    if (fields[6] == "wrap") flags |= DT_WORDBREAK;
+    if (fields[6] != "prefix") flags |= DT_NOPREFIX;
+    if (!text.empty()) ::DrawTextW(dc, text.c_str(), -1, &r, flags);
+    ::SelectObject(dc, old);
+    ::DeleteObject(font);
+    std::fprintf(out, "%s|%ld|%ld\n", fields[0].c_str(), r.right - r.left, r.bottom - r.top);
+  }
+  ::DeleteDC(dc);
+  std::fclose(in);
+  std::fclose(out);
+  return 0;
+}
+
 int MarkLaunched() {
   wchar_t path[MAX_PATH];
   DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -260,6 +335,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"hold" && argc > 4) return HoldFile(argv[2], argv[3], argv[4]);
   if (mode == L"link" && argc > 3) return ReadLink(argv[2], argv[3]);
   if (mode == L"find" && argc > 3) return FindExactWindow(argv[2], argv[3], argc > 4 ? _wtoi(argv[4]) : 10000);
+  if (mode == L"measure" && argc > 3) return MeasureTexts(argv[2], argv[3]);
   std::fputs("usage: wizspy dump|msgbox <out> [ms] | product <class> <title> | find <class> <title> [ms]\n", stderr);
   return 2;
 }
