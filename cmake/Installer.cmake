@@ -159,7 +159,7 @@ function(add_product_installer target)
   set_source_files_properties("${obj}" PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
 
   add_executable(${target} WIN32 "${obj}" "${run_source}")
-  target_link_libraries(${target} PRIVATE installer_main wizardwin appcore shell package)
+  target_link_libraries(${target} PRIVATE installer_main quiet_terminate wizardwin appcore shell package)
   target_link_options(${target} PRIVATE -municode -static
                       $<$<CONFIG:Release,MinSizeRel>:-s> $<$<CONFIG:Release,MinSizeRel>:-Wl,--gc-sections>)
   target_compile_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-Os>)
