@@ -47,9 +47,15 @@ mkdir -p "$deps"
 
 # libjpeg-turbo for i686 Windows, static, from Debian's own source package.
 # The deb-src list is derived from the machine's binary list, so no host is
-# written here.
+# written here. Built for size, as the installer only decodes its two
+# banners: -Os without forced inlining, one section per function so the
+# linker drops what the decoder never calls, no unwind tables (C code never
+# unwinds), no getenv (its memory manager would read JPEGMEM with sscanf) and
+# no arithmetic coding. The stamp names this recipe; a tree built by an
+# older one is rebuilt.
 jpeg_prefix=$deps/libjpeg-i686
-if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
+jpeg_recipe="libjpeg-turbo MinSizeRel FORCE_INLINE=OFF NO_GETENV no-arith sections no-unwind"
+if [ "$(cat "$jpeg_prefix/recipe" 2>/dev/null)" != "$jpeg_recipe" ] || [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
   src_list=/etc/apt/sources.list.d/debian-src.sources
   if [ ! -f "$src_list" ]; then
     log "adding deb-src twin of the Debian source list"
@@ -63,17 +69,19 @@ if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
     apt-get update -qq
   fi
   log "fetching and cross-building libjpeg-turbo"
-  rm -rf "$deps/jpeg-src" && mkdir -p "$deps/jpeg-src"
+  rm -rf "$deps/jpeg-src" "$deps/jpeg-build" "$jpeg_prefix" && mkdir -p "$deps/jpeg-src"
   (cd "$deps/jpeg-src" && apt-get source --download-only -qq libjpeg-turbo >/dev/null)
   tarball=$(ls "$deps"/jpeg-src/libjpeg-turbo_*.orig.tar.* | head -n1)
   tar -xf "$tarball" -C "$deps/jpeg-src"
   srcdir=$(find "$deps/jpeg-src" -maxdepth 1 -mindepth 1 -type d -name 'libjpeg-turbo*' | head -n1)
   cmake -S "$srcdir" -B "$deps/jpeg-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+    -DCMAKE_C_FLAGS="-DNO_GETENV -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
-    -DWITH_JPEG8=OFF -Wno-dev >/dev/null
+    -DWITH_JPEG8=OFF -DWITH_ARITH_DEC=OFF -DWITH_ARITH_ENC=OFF -DFORCE_INLINE=OFF -Wno-dev >/dev/null
   cmake --build "$deps/jpeg-build" --target install >/dev/null
+  echo "$jpeg_recipe" >"$jpeg_prefix/recipe"
   rm -rf "$deps/jpeg-src" "$deps/jpeg-build"
 fi
 
