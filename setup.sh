@@ -11,7 +11,7 @@ log() { printf '[setup] %s\n' "$*"; }
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 binutils-mingw-w64-i686
   libz-mingw-w64-dev googletest libcrypto++-dev zlib1g-dev
   wine wine32 xvfb xdotool imagemagick fonts-wqy-zenhei locales dpkg-dev
 )
@@ -28,9 +28,9 @@ if ((${#missing[@]})); then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The posix thread flavour of the cross compiler is the one we build with.
+# The win32 thread flavour of the cross compiler is the one we build with.
 for tool in gcc g++; do
-  [ -x "/usr/bin/i686-w64-mingw32-$tool-posix" ] || { echo "missing i686-w64-mingw32-$tool-posix" >&2; exit 1; }
+  [ -x "/usr/bin/i686-w64-mingw32-$tool-win32" ] || { echo "missing i686-w64-mingw32-$tool-win32" >&2; exit 1; }
 done
 
 # Wine cannot create files with Chinese names without these glibc locales.
@@ -54,7 +54,7 @@ mkdir -p "$deps"
 # no arithmetic coding. The stamp names this recipe; a tree built by an
 # older one is rebuilt.
 jpeg_prefix=$deps/libjpeg-i686
-jpeg_recipe="libjpeg-turbo MinSizeRel FORCE_INLINE=OFF NO_GETENV no-arith sections no-unwind"
+jpeg_recipe="libjpeg-turbo win32-threads MinSizeRel FORCE_INLINE=OFF NO_GETENV no-arith sections no-unwind"
 if [ "$(cat "$jpeg_prefix/recipe" 2>/dev/null)" != "$jpeg_recipe" ] || [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
   src_list=/etc/apt/sources.list.d/debian-src.sources
   if [ ! -f "$src_list" ]; then
@@ -86,15 +86,21 @@ if [ "$(cat "$jpeg_prefix/recipe" 2>/dev/null)" != "$jpeg_recipe" ] || [ ! -f "$
 fi
 
 # GoogleTest for the Windows target (the native build uses /usr/src/googletest
-# directly through add_subdirectory).
+# directly through add_subdirectory). The win32 thread flavour of the
+# compiler has neither pthreads nor std::mutex: GoogleTest uses its own
+# Windows locks, and tests/gtest-win32 supplies the one class it would build
+# on std::mutex. tests/CMakeLists.txt gives the tests the same header.
 gtest_prefix=$deps/gtest-i686
-if [ ! -f "$gtest_prefix/lib/libgtest.a" ]; then
+gtest_recipe="googletest win32-threads tests/gtest-win32"
+if [ "$(cat "$gtest_prefix/recipe" 2>/dev/null)" != "$gtest_recipe" ] || [ ! -f "$gtest_prefix/lib/libgtest.a" ]; then
   log "cross-building GoogleTest"
+  rm -rf "$deps/gtest-build" "$gtest_prefix"
   cmake -S /usr/src/googletest -B "$deps/gtest-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$gtest_prefix" \
-    -Dgtest_disable_pthreads=OFF >/dev/null
+    -DCMAKE_CXX_FLAGS="-iquote $root/tests/gtest-win32" -Dgtest_disable_pthreads=ON >/dev/null
   cmake --build "$deps/gtest-build" --target install >/dev/null
+  echo "$gtest_recipe" >"$gtest_prefix/recipe"
   rm -rf "$deps/gtest-build"
 fi
 

@@ -179,6 +179,6 @@ report app/installer.exe installer.exe
 report uninstall/Uninst.exe Uninst.exe
 [ "${SIZES_STPACK:-0}" = 1 ] && report tools/stpack.exe stpack.exe
 
-printf '\nsummary: installer.exe %d, Uninst.exe %d, stpack.exe %d bytes\n' \
-  "$(stat -c %s "$build/app/installer.exe")" "$(stat -c %s "$build/uninstall/Uninst.exe")" \
-  "$(stat -c %s "$build/tools/stpack.exe")"
+size_of() { [ -f "$build/$1" ] && stat -c %s "$build/$1" || echo "(not built)"; }
+printf '\nsummary: installer.exe %s, Uninst.exe %s, stpack.exe %s bytes\n' \
+  "$(size_of app/installer.exe)" "$(size_of uninstall/Uninst.exe)" "$(size_of tools/stpack.exe)"
