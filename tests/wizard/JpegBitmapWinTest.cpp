@@ -54,11 +54,12 @@ std::vector<uint8_t> EncodeQuadrants() {
   return bytes;
 }
 
-// The offset of the first baseline frame header (FF C0) in a JPEG stream.
-size_t FrameHeader(const std::vector<uint8_t>& jpeg) {
+// The offset of the first marker FF <code> in a JPEG stream: C0 for the
+// baseline frame header, DA for the start of the scan.
+size_t MarkerOffset(const std::vector<uint8_t>& jpeg, uint8_t code) {
   for (size_t i = 0; i + 9 < jpeg.size(); ++i)
-    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) return i;
-  ADD_FAILURE() << "no frame header";
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == code) return i;
+  ADD_FAILURE() << "no marker FF " << int(code);
   return 0;
 }
 
@@ -79,16 +80,16 @@ TEST(DecodeJpegToBitmap, MakesTopDownBgrDib) {
   EXPECT_EQ(dib.dsBm.bmWidth, kWidth);
   EXPECT_EQ(dib.dsBm.bmHeight, kHeight);
   EXPECT_EQ(dib.dsBm.bmBitsPixel, 24);
-  EXPECT_LT(dib.dsBmih.biHeight, 0) << "rows are stored top-down";
 
   const struct {
     int x, y;
     int red, green;
   } corners[] = {{2, 2, 220, 220}, {kWidth - 3, 2, 20, 220}, {2, kHeight - 3, 220, 20},
                  {kWidth - 3, kHeight - 3, 20, 20}};
+  // Row 0 in memory is the top row (green); bytes run blue, green, red.
   const auto* bits = static_cast<const uint8_t*>(dib.dsBm.bmBits);
   for (const auto& c : corners) {
-    const uint8_t* pixel = bits + c.y * dib.dsBm.bmWidthBytes + c.x * 3;  // blue, green, red
+    const uint8_t* pixel = bits + c.y * dib.dsBm.bmWidthBytes + c.x * 3;
     EXPECT_NEAR(pixel[0], 120, 16) << "blue at " << c.x << "," << c.y;
     EXPECT_NEAR(pixel[1], c.green, 16) << "green at " << c.x << "," << c.y;
     EXPECT_NEAR(pixel[2], c.red, 16) << "red at " << c.x << "," << c.y;
@@ -98,7 +99,8 @@ TEST(DecodeJpegToBitmap, MakesTopDownBgrDib) {
 // A stream cut short decodes with a warning; libjpeg fills the missing rows.
 TEST(DecodeJpegToBitmap, TruncatedScanStillDecodes) {
   std::vector<uint8_t> jpeg = EncodeQuadrants();
-  jpeg.resize(jpeg.size() - jpeg.size() / 4);
+  const size_t scan = MarkerOffset(jpeg, 0xDA);
+  jpeg.resize(scan + (jpeg.size() - scan) / 2);
   Decoded d;
   d.bitmap = DecodeJpegToBitmap(jpeg.data(), jpeg.size());
   EXPECT_TRUE(d.bitmap);
@@ -108,7 +110,7 @@ TEST(DecodeJpegToBitmap, TruncatedScanStillDecodes) {
 // numbers filled in.
 TEST(DecodeJpegToBitmap, DamagedPicturesRaiseLibjpegsMessage) {
   const std::vector<uint8_t> good = EncodeQuadrants();
-  const size_t sof = FrameHeader(good);
+  const size_t sof = MarkerOffset(good, 0xC0);
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
