@@ -16,3 +16,14 @@ function(add_module_library name)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
 endfunction()
+
+# link_time_optimized(<target>): links an optimised Windows program with
+# link-time optimisation. The linker cannot drop a function the compiler has
+# emitted (in a PE image each function's unwind entry keeps it), so the
+# compiler has to see the whole program to leave out what it never calls.
+# The program is compiled as one partition (see the top CMakeLists.txt).
+function(link_time_optimized target)
+  if(WIN32)
+    target_link_options(${target} PRIVATE "$<$<CONFIG:Release,MinSizeRel>:-flto=auto>")
+  endif()
+endfunction()

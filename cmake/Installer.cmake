@@ -163,6 +163,7 @@ function(add_product_installer target)
   target_link_options(${target} PRIVATE -municode -static
                       $<$<CONFIG:Release,MinSizeRel>:-s> $<$<CONFIG:Release,MinSizeRel>:-Wl,--gc-sections>)
   target_compile_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-Os>)
+  link_time_optimized(${target})
   if(P_OUTPUT_NAME)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME "${P_OUTPUT_NAME}")
   endif()
