@@ -64,7 +64,7 @@ ensure_source_list() {
 
 # Unpacks source package $1 into folder $2 and prints the source folder. A
 # mirror may list a version (a security update) whose files it does not
-# hold yet, so each listed version is tried, newest first.
+# hold yet, so each listed version is tried in turn.
 fetch_source() {
   local package=$1 dir=$2 version
   ensure_source_list
