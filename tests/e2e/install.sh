@@ -221,8 +221,8 @@ chinese_windows_xp() {
 
 # The programs a publisher ships may use the upper 2 GB of a 64-bit
 # Windows: the installer, the uninstaller it carries, and the package tool.
-large_address_aware() {
-  i686-w64-mingw32-objdump -p "$1" | grep -q '^[[:space:]]*large address aware$'
+large_address_aware() {  # grep reads all of objdump's output: no SIGPIPE under pipefail
+  i686-w64-mingw32-objdump -p "$1" | grep -c '^[[:space:]]*large address aware$' >/dev/null
 }
 program_headers() {
   local program
