@@ -11,8 +11,8 @@ log() { printf '[setup] %s\n' "$*"; }
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  libz-mingw-w64-dev googletest libcrypto++-dev zlib1g-dev libjpeg62-turbo-dev
+  g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 binutils-mingw-w64-i686
+  googletest libcrypto++-dev zlib1g-dev libjpeg62-turbo-dev
   wine wine32 xvfb xdotool imagemagick fonts-wqy-zenhei locales dpkg-dev python3 python3-pefile
 )
 
@@ -28,9 +28,9 @@ if ((${#missing[@]})); then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The posix thread flavour of the cross compiler is the one we build with.
+# The win32 thread flavour of the cross compiler is the one we build with.
 for tool in gcc g++; do
-  [ -x "/usr/bin/i686-w64-mingw32-$tool-posix" ] || { echo "missing i686-w64-mingw32-$tool-posix" >&2; exit 1; }
+  [ -x "/usr/bin/i686-w64-mingw32-$tool-win32" ] || { echo "missing i686-w64-mingw32-$tool-win32" >&2; exit 1; }
 done
 
 # Wine cannot create files with Chinese names without these glibc locales.
@@ -45,48 +45,101 @@ if [ "${need_locales:-0}" = 1 ]; then log "generating locales"; locale-gen >/dev
 
 mkdir -p "$deps"
 
-# libjpeg-turbo for i686 Windows, static, from Debian's own source package.
-# The deb-src list is derived from the machine's binary list, so no host is
-# written here.
-jpeg_prefix=$deps/libjpeg-i686
-if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
-  src_list=/etc/apt/sources.list.d/debian-src.sources
-  if [ ! -f "$src_list" ]; then
-    log "adding deb-src twin of the Debian source list"
-    for f in /etc/apt/sources.list.d/debian.sources; do
-      [ -f "$f" ] && sed 's/^Types: deb$/Types: deb-src/' "$f"
-    done >"$src_list"
-    if [ ! -s "$src_list" ] && [ -f /etc/apt/sources.list ]; then
-      grep -E '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' >"$src_list.list" || true
-      rm -f "$src_list"
-    fi
-    apt-get update -qq
+# The C libraries the Windows programs link are cross-built from Debian's own
+# source packages. The deb-src list is derived from the machine's binary
+# list, so no host is written here.
+ensure_source_list() {
+  local src_list=/etc/apt/sources.list.d/debian-src.sources
+  [ -f "$src_list" ] || [ -f "$src_list.list" ] && return 0
+  log "adding deb-src twin of the Debian source list"
+  for f in /etc/apt/sources.list.d/debian.sources; do
+    [ -f "$f" ] && sed 's/^Types: deb$/Types: deb-src/' "$f"
+  done >"$src_list"
+  if [ ! -s "$src_list" ] && [ -f /etc/apt/sources.list ]; then
+    grep -E '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' >"$src_list.list" || true
+    rm -f "$src_list"
   fi
+  apt-get update -qq
+}
+
+# Unpacks source package $1 into folder $2 and prints the source folder. A
+# mirror may list a version (a security update) whose files it does not
+# hold yet, so each listed version is tried in turn.
+fetch_source() {
+  local package=$1 dir=$2 version
+  ensure_source_list
+  rm -rf "$dir" && mkdir -p "$dir"
+  for version in $(apt-cache showsrc "$package" | sed -n 's/^Version: //p'); do
+    if (cd "$dir" && apt-get source --download-only -qq "$package=$version" >/dev/null 2>&1); then
+      tar -xf "$(ls "$dir/${package}_"*.orig.tar.* | head -n1)" -C "$dir"
+      find "$dir" -maxdepth 1 -mindepth 1 -type d | head -n1
+      return 0
+    fi
+    rm -rf "$dir" && mkdir -p "$dir"
+  done
+  echo "setup: cannot fetch the source package $package" >&2
+  return 1
+}
+
+# Both are built for size: -Os, one section per function so the linker drops
+# what a program never calls, and no unwind tables (C code never unwinds; in
+# a PE image each table would keep every function of its file). Each prefix
+# holds a stamp naming its recipe; a prefix built by another one is rebuilt.
+c_size_flags="-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables"
+
+# libjpeg-turbo, static. The installer only decodes its two banners: no
+# forced inlining, no getenv (its memory manager would read JPEGMEM with
+# sscanf) and no arithmetic coding.
+jpeg_prefix=$deps/libjpeg-i686
+jpeg_recipe="libjpeg-turbo win32-threads $c_size_flags FORCE_INLINE=OFF NO_GETENV no-arith"
+if [ "$(cat "$jpeg_prefix/recipe" 2>/dev/null)" != "$jpeg_recipe" ] || [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
   log "fetching and cross-building libjpeg-turbo"
-  rm -rf "$deps/jpeg-src" && mkdir -p "$deps/jpeg-src"
-  (cd "$deps/jpeg-src" && apt-get source --download-only -qq libjpeg-turbo >/dev/null)
-  tarball=$(ls "$deps"/jpeg-src/libjpeg-turbo_*.orig.tar.* | head -n1)
-  tar -xf "$tarball" -C "$deps/jpeg-src"
-  srcdir=$(find "$deps/jpeg-src" -maxdepth 1 -mindepth 1 -type d -name 'libjpeg-turbo*' | head -n1)
+  srcdir=$(fetch_source libjpeg-turbo "$deps/jpeg-src")
+  rm -rf "$deps/jpeg-build" "$jpeg_prefix"
   cmake -S "$srcdir" -B "$deps/jpeg-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+    -DCMAKE_C_FLAGS="-DNO_GETENV $c_size_flags" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
-    -DWITH_JPEG8=OFF -Wno-dev >/dev/null
+    -DWITH_JPEG8=OFF -DWITH_ARITH_DEC=OFF -DWITH_ARITH_ENC=OFF -DFORCE_INLINE=OFF -Wno-dev >/dev/null
   cmake --build "$deps/jpeg-build" --target install >/dev/null
+  echo "$jpeg_recipe" >"$jpeg_prefix/recipe"
   rm -rf "$deps/jpeg-src" "$deps/jpeg-build"
 fi
 
+# zlib, static: the library's own sources without the gz* file functions,
+# which nothing here uses.
+zlib_prefix=$deps/zlib-i686
+zlib_recipe="zlib win32-threads $c_size_flags no-gz"
+if [ "$(cat "$zlib_prefix/recipe" 2>/dev/null)" != "$zlib_recipe" ] || [ ! -f "$zlib_prefix/lib/libz.a" ]; then
+  log "fetching and cross-building zlib"
+  srcdir=$(fetch_source zlib "$deps/zlib-src")
+  rm -rf "$zlib_prefix" && mkdir -p "$zlib_prefix/lib" "$zlib_prefix/include" "$deps/zlib-src/obj"
+  for unit in adler32 compress crc32 deflate infback inffast inflate inftrees trees uncompr zutil; do
+    i686-w64-mingw32-gcc-win32 $c_size_flags -c "$srcdir/$unit.c" -o "$deps/zlib-src/obj/$unit.o"
+  done
+  i686-w64-mingw32-ar rcs "$zlib_prefix/lib/libz.a" "$deps"/zlib-src/obj/*.o
+  cp "$srcdir/zlib.h" "$srcdir/zconf.h" "$zlib_prefix/include/"
+  echo "$zlib_recipe" >"$zlib_prefix/recipe"
+  rm -rf "$deps/zlib-src"
+fi
+
 # GoogleTest for the Windows target (the native build uses /usr/src/googletest
-# directly through add_subdirectory).
+# directly through add_subdirectory). The win32 thread flavour of the
+# compiler has neither pthreads nor std::mutex: GoogleTest uses its own
+# Windows locks, and tests/gtest-win32 supplies the one class it would build
+# on std::mutex. tests/CMakeLists.txt gives the tests the same header.
 gtest_prefix=$deps/gtest-i686
-if [ ! -f "$gtest_prefix/lib/libgtest.a" ]; then
+gtest_recipe="googletest win32-threads tests/gtest-win32"
+if [ "$(cat "$gtest_prefix/recipe" 2>/dev/null)" != "$gtest_recipe" ] || [ ! -f "$gtest_prefix/lib/libgtest.a" ]; then
   log "cross-building GoogleTest"
+  rm -rf "$deps/gtest-build" "$gtest_prefix"
   cmake -S /usr/src/googletest -B "$deps/gtest-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$gtest_prefix" \
-    -Dgtest_disable_pthreads=OFF >/dev/null
+    -DCMAKE_CXX_FLAGS="-iquote $root/tests/gtest-win32" -Dgtest_disable_pthreads=ON >/dev/null
   cmake --build "$deps/gtest-build" --target install >/dev/null
+  echo "$gtest_recipe" >"$gtest_prefix/recipe"
   rm -rf "$deps/gtest-build"
 fi
 

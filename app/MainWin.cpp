@@ -19,9 +19,10 @@ namespace {
 std::u16string FromUtf8(const char* text) {
   const int length = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
   if (length <= 1) return {};
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], length);
-  return U16(wide.c_str());
+  std::u16string wide(static_cast<size_t>(length), u'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text, -1, reinterpret_cast<wchar_t*>(&wide[0]), length);
+  wide.resize(static_cast<size_t>(length) - 1);  // the terminating zero
+  return wide;
 }
 
 // The event loop: queued messages first; when the queue is empty the idle

@@ -1,9 +1,11 @@
-# Cross build for 32-bit Windows with Debian's mingw-w64 (posix thread flavour).
+# Cross build for 32-bit Windows with Debian's mingw-w64, win32 thread
+# flavour: its runtime uses Windows' own threads and locks, where the posix
+# flavour links the winpthreads library (some 30 KB) into every program.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(triple i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
+set(CMAKE_C_COMPILER ${triple}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${triple}-g++-win32)
 set(CMAKE_RC_COMPILER ${triple}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -39,6 +39,16 @@ build_tree() {
   esac
   local log=build/$(basename "$dir")
   mkdir -p build
+  # CMake keeps the compilers a tree was first configured with; a tree made
+  # with another version of the toolchain file is made anew.
+  if [ "$name" = win32 ]; then
+    local toolchain
+    toolchain=$(sha1sum cmake/mingw-i686.cmake | cut -d' ' -f1)
+    if [ -f "$dir/CMakeCache.txt" ] && [ "$(cat "$dir/toolchain.sha1" 2>/dev/null)" != "$toolchain" ]; then
+      rm -rf "$dir"
+    fi
+    mkdir -p "$dir" && echo "$toolchain" >"$dir/toolchain.sha1"
+  fi
   cmake -S . -B "$dir" -G Ninja -Wno-dev "${options[@]}" >"$log.configure.log" 2>&1 &&
     cmake --build "$dir" -j "$(nproc)" ${1:+--target "$@"} >"$log.build.log" 2>&1
 }

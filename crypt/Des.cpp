@@ -114,31 +114,6 @@ constexpr TSpTables MakeSpTables() {
 
 constexpr TSpTables kSp = MakeSpTables();
 
-// The initial and final permutations, spread at compile time over the eight
-// bytes of the block: each input byte value maps to its scattered output bits.
-struct TByteSpread {
-  uint64_t byte[8][256];
-};
-
-template <size_t N>
-constexpr TByteSpread MakeByteSpread(const uint8_t (&table)[N]) {
-  TByteSpread spread{};
-  for (int position = 0; position < 8; ++position) {
-    for (int value = 0; value < 256; ++value)
-      spread.byte[position][value] = Permute(uint64_t(value) << (56 - 8 * position), 64, table);
-  }
-  return spread;
-}
-
-constexpr TByteSpread kInitial = MakeByteSpread(kInitialPermutation);
-constexpr TByteSpread kFinal = MakeByteSpread(kFinalPermutation);
-
-inline uint64_t Spread(const TByteSpread& spread, const uint8_t* block) {
-  uint64_t out = 0;
-  for (int position = 0; position < 8; ++position) out |= spread.byte[position][block[position]];
-  return out;
-}
-
 // The cipher function f(R, K): group g of the expansion E(R) is bits 4g to
 // 4g+5 of R (bit 0 standing for bit 32), i.e. the top six bits of R rotated
 // left by 4g-1.
@@ -149,16 +124,17 @@ inline uint32_t CipherFunction(uint32_t r, const uint8_t (&k)[8]) {
 }
 
 void CryptBlock(const TDesKeySchedule& schedule, const uint8_t* in, uint8_t* out, bool decrypt) {
-  const uint64_t x = Spread(kInitial, in);
+  // The initial and final permutations bit by bit: tables of each input
+  // byte's scattered bits would be faster but weigh 32 KB in every
+  // installer, and blocks here are few (a sealed file table).
+  const uint64_t x = Permute(LoadBE64(in), 64, kInitialPermutation);
   uint32_t l = uint32_t(x >> 32), r = uint32_t(x);
   for (int i = 0; i < 16; ++i) {
     const uint32_t t = l ^ CipherFunction(r, schedule.roundKey[decrypt ? 15 - i : i]);
     l = r;
     r = t;
   }
-  uint8_t preoutput[8];
-  StoreBE64(preoutput, uint64_t(r) << 32 | l);
-  StoreBE64(out, Spread(kFinal, preoutput));
+  StoreBE64(out, Permute(uint64_t(r) << 32 | l, 64, kFinalPermutation));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #include <cmath>
-#include <cstdio>
+#include <string>
 
 #include "shell/VoSysUtils.h"
 
@@ -32,14 +32,17 @@ std::u16string ToU16(const char* text) {
   return out;
 }
 
-// General format: at most 15 significant digits, no exponent for the values
-// shown here, trailing zeros and a bare decimal point dropped.
+// A value rounded for display (a whole number, or tenths up to 100) with its
+// one decimal, if any, after the separator: "12", "12,3". Written by hand
+// rather than with snprintf, which would bring the C library's whole
+// formatted output into the installer.
 std::u16string FormatValue(double value, char16_t decimalSeparator) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.15g", value);
-  std::u16string out = ToU16(text);
-  for (char16_t& c : out)
-    if (c == u'.') c = decimalSeparator;
+  const long long tenths = static_cast<long long>(value * 10 + 0.5);
+  std::u16string out = ToU16(std::to_string(tenths / 10).c_str());
+  if (tenths % 10) {
+    out += decimalSeparator;
+    out += char16_t(u'0' + tenths % 10);
+  }
   return out;
 }
 

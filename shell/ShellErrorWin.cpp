@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 #include "shell/UniqueHandle.h"
 
 namespace vo {
@@ -17,9 +15,8 @@ std::u16string SystemErrorText(uint32_t code) {
   if (buffer) ::LocalFree(buffer);
   while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) text.pop_back();
   if (text.empty()) {
-    char fallback[32];
-    std::snprintf(fallback, sizeof fallback, "System error 0x%08lX", static_cast<unsigned long>(code));
-    text.assign(fallback, fallback + std::char_traits<char>::length(fallback));
+    text = u"System error 0x";
+    for (int shift = 28; shift >= 0; shift -= 4) text += u"0123456789ABCDEF"[(code >> shift) & 0xF];
   }
   return text;
 }

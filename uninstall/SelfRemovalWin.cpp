@@ -74,10 +74,10 @@ bool StartSelfRemoval(const std::u16string& selfPath) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  std::wstring mutableLine(WStr(commandLine));
+  std::u16string mutableLine = commandLine;  // CreateProcessW may write into it
   // The copy runs in the temporary folder: a process's current folder cannot
   // be removed, and the install folder is what it is about to remove.
-  if (!::CreateProcessW(copy, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr, WStr(tempFolder), &startup,
+  if (!::CreateProcessW(copy, reinterpret_cast<wchar_t*>(&mutableLine[0]), nullptr, nullptr, TRUE, 0, nullptr, WStr(tempFolder), &startup,
                         &process)) {
     if (!deleteOnClose) ::DeleteFileW(copy);
     return false;  // closing deleteOnClose removes the copy

@@ -550,8 +550,8 @@ void TForm1::Impl::PaintImage(HWND image, HDC dc) {
 // its bottom-left pixel is transparent; it is laid over the cream of the
 // header panels here, so that its scaled edges blend into them.
 void TForm1::Impl::LoadPictures() {
-  const std::wstring bannerName = L"ImageLeft" + std::to_wstring(uiLanguage);
-  HRSRC resource = ::FindResourceW(instance, bannerName.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+  const std::u16string bannerName = u"ImageLeft" + std::u16string(1, char16_t(u'0' + uiLanguage));
+  HRSRC resource = ::FindResourceW(instance, WStr(bannerName), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
   HGLOBAL loaded = resource ? ::LoadResource(instance, resource) : nullptr;
   const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
   if (!bytes) throw std::runtime_error("Resource ImageLeft" + std::to_string(uiLanguage) + " not found");

@@ -12,7 +12,8 @@
 #     is released;
 #   - a destination folder that cannot be created;
 #   - a later run proposing the folder of the first installation, and an
-#     install into another folder that moves the shortcut and the entry there.
+#     install into another folder that moves the shortcut and the entry there;
+#   - the installer, Uninst.exe and stpack.exe marked large-address-aware.
 # Screenshots go to build/screenshots/install-*.png.
 #
 # Usage: tests/e2e/install.sh [build-dir]   (default $BUILD_DIR or build/win32)
@@ -218,7 +219,20 @@ chinese_windows_xp() {
   check_eq "$tag guard: exit code" 0 "$(wait_exit)"
 }
 
+# The programs a publisher ships may use the upper 2 GB of a 64-bit
+# Windows: the installer, the uninstaller it carries, and the package tool.
+large_address_aware() {  # grep reads all of objdump's output: no SIGPIPE under pipefail
+  i686-w64-mingw32-objdump -p "$1" | grep -c '^[[:space:]]*large address aware$' >/dev/null
+}
+program_headers() {
+  local program
+  for program in "$E2E_SETUP" "$BUILD/uninstall/Uninst.exe" "$BUILD/tools/stpack.exe"; do
+    check "$(basename "$program") is large-address-aware" large_address_aware "$program"
+  done
+}
+
 started=$SECONDS
+program_headers
 english_windows7
 chinese_windows_xp
 e2e_log "screenshots: $E2E_SCREENSHOTS/install-*.png; $((SECONDS - started)) s"

@@ -7,7 +7,6 @@
 
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ShellTestSupport.h"
@@ -302,7 +301,7 @@ TEST_F(ShellLinksTest, WhatIsNoShortcutDoesNotResolve) {
 // it the shell link object cannot be created.
 TEST(ShellLinksWithoutCom, CreationFailureRaises) {
   std::u16string createError, resolveError;
-  std::thread([&] {
+  test::TestThread([&] {
     try {
       CreateShortcut(u"C:\\x.exe", u"", u"x", kDesktopFolder, u"");
     } catch (const EShellError& e) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,34 @@
 namespace vo::test {
 
 inline std::string U8(const std::u16string& s) { return Utf16ToUtf8(s); }
+
+// A second thread running work, joined at the latest when it goes out of
+// scope (work does not run when no thread can be made). The Windows build
+// uses the compiler's win32 thread flavour, whose library has no std::thread.
+// work must not throw.
+class TestThread {
+ public:
+  explicit TestThread(std::function<void()> work) : fWork(std::move(work)) {
+    fThread = ::CreateThread(nullptr, 0, &TestThread::Run, this, 0, nullptr);
+  }
+  ~TestThread() { join(); }
+  TestThread(const TestThread&) = delete;
+  TestThread& operator=(const TestThread&) = delete;
+  void join() {
+    if (!fThread) return;
+    ::WaitForSingleObject(fThread, INFINITE);
+    ::CloseHandle(fThread);
+    fThread = nullptr;
+  }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<TestThread*>(self)->fWork();
+    return 0;
+  }
+  std::function<void()> fWork;
+  HANDLE fThread = nullptr;
+};
 
 // Case-insensitive comparison, as Windows compares paths.
 inline bool SamePath(const std::u16string& a, const std::u16string& b) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include "ShellTestSupport.h"
 #include "shell/VoSysUtils.h"
@@ -147,7 +146,7 @@ TEST(ShowInfoMessage, EmptyCaptionShowsTheApplicationTitle) {
   for (const auto& c : cases) {
     SeenBox seen;
     const DWORD uiThread = ::GetCurrentThreadId();
-    std::thread watcher([&] {
+    test::TestThread watcher([&] {
       for (int attempt = 0; attempt < 500 && !seen.found; ++attempt) {
         BoxSearch search;
         ::EnumThreadWindows(uiThread, FindDialog, reinterpret_cast<LPARAM>(&search));
