@@ -108,7 +108,6 @@ TEST(PictureChecks, Banners) {
       {"empty", "", "ImageLeft2.jpg: is an empty file, not a JPEG"},
       {"wrong size", Jpeg(161, 308, JCS_RGB, 3), "is 161 x 308 pixels; the wizard's banner is 160 x 308"},
       {"cmyk", Jpeg(160, 308, JCS_CMYK, 4), "is a CMYK JPEG"},
-      {"arithmetic", Jpeg(160, 308, JCS_RGB, 3, true), "uses arithmetic coding"},
       {"header only", good.substr(0, 20), "the JPEG cannot be decoded"},
   };
   for (const auto& c : refused) {
@@ -116,6 +115,12 @@ TEST(PictureChecks, Banners) {
     EXPECT_NE(message.find(c.message), std::string::npos) << c.name << ": " << message;
     EXPECT_NE(message.find("convert"), std::string::npos) << c.name << ": no remedy in " << message;
   }
+#ifndef _WIN32
+  // The Windows build's libjpeg is built without arithmetic coding, so only
+  // the native one can make such a picture.
+  const std::string arithmetic = Refusal([&] { CheckBanner(Jpeg(160, 308, JCS_RGB, 3, true), "b.jpg"); });
+  EXPECT_NE(arithmetic.find("uses arithmetic coding"), std::string::npos) << arithmetic;
+#endif
   const std::vector<std::string> gray = CheckBanner(Jpeg(160, 308, JCS_GRAYSCALE, 1), "b.jpg");
   ASSERT_EQ(gray.size(), 1u);
   EXPECT_NE(gray[0].find("grayscale"), std::string::npos);
