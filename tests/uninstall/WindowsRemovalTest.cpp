@@ -215,7 +215,7 @@ TEST_F(RealMachine, ShortcutTargetReadsOnlyShortcuts) {
 
 TEST_F(RealMachine, TheListIsReadFromItsFile) {
   const std::u16string path = fRoot + u"\\Uninst.lst";
-  WriteTextFile(path, BuildUninstallList({{u"", u"Drawvane.exe"}}, {u"C", u"T", u"T2", u"Corvenna Drawvane", u""}));
+  WriteTextFile(path, BuildUninstallList({{u"", u"Drawvane.exe"}}, {u"C", u"T", u"T2", u"Corvenna Drawvane", u"", u""}));
   const UninstallList list = ParseUninstallList(ReadWholeFile(path));
   EXPECT_EQ(list.files, std::vector<std::u16string>({u"Drawvane.exe", u"Uninst.exe", u"Uninst.lst"}));
   EXPECT_THROW(ReadWholeFile(fRoot + u"\\missing.lst"), EUninstallList);
