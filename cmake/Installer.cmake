@@ -12,7 +12,8 @@
 # Chinese and English), ImageIcon.bmp (32 x 32, 24 bits) and AppIcon.ico. At
 # build time the settings become a resource script with the string table
 # under language 2052, the pictures, the icon, the manifest and the package as
-# resource type StpFile, name SetupPackage; windres compiles it and the result
+# resource type StpFile, name SetupPackage, with its SHA-256 as the RCDATA
+# resource PackageDigest; windres compiles it and the result
 # is linked into a copy of the installer program. Without PRODUCT_DIR only the
 # manifest and the package go in.
 #
@@ -103,6 +104,18 @@ function(_installer_write_rc)
   _installer_rc_string(package "${INSTALLER_RC_PACKAGE}")
   _installer_rc_string(manifest "${INSTALLER_RC_MANIFEST}")
   string(APPEND rc "SetupPackage StpFile ${package}\n")
+  # The package's SHA-256, which the installer checks before it writes
+  # anything: 32 bytes as 16 little-endian words of RCDATA.
+  file(SHA256 "${INSTALLER_RC_PACKAGE}" digest)
+  set(words "")
+  foreach(offset RANGE 0 60 4)
+    string(SUBSTRING "${digest}" ${offset} 2 low)
+    math(EXPR high_offset "${offset} + 2")
+    string(SUBSTRING "${digest}" ${high_offset} 2 high)
+    list(APPEND words "0x${high}${low}")
+  endforeach()
+  string(REPLACE ";" ", " words "${words}")
+  string(APPEND rc "// SHA-256 ${digest}\nPackageDigest RCDATA\nBEGIN\n  ${words}\nEND\n")
   string(APPEND rc "1 24 ${manifest}\n")  # RT_MANIFEST
   file(WRITE "${INSTALLER_RC_OUTPUT}.tmp" "${rc}")
   file(COPY_FILE "${INSTALLER_RC_OUTPUT}.tmp" "${INSTALLER_RC_OUTPUT}" ONLY_IF_DIFFERENT)
@@ -143,7 +156,7 @@ function(add_product_installer target)
     COMMAND "${CMAKE_COMMAND}" "-DINSTALLER_RC_OUTPUT=${rc}" "-DINSTALLER_RC_PRODUCT=${product}"
             "-DINSTALLER_RC_PACKAGE=${package}" "-DINSTALLER_RC_MANIFEST=${resources}/installer.manifest"
             -P "${script}"
-    DEPENDS "${script}" ${product_files} ${P_DEPENDS}
+    DEPENDS "${script}" ${product_files} "${package}" ${P_DEPENDS}
     COMMENT "Writing the resource script of ${target}"
     VERBATIM)
   set(windres "${CMAKE_RC_COMPILER}")
