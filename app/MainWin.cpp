@@ -70,8 +70,12 @@ int RunWizard(HINSTANCE instance, const SetupCommandLine& command) {
     log.Write("The package unpacks to " + FormatLogBytes(*total));
   }
   start.packageCheck = [&digest, &log]() {
+    // Usually long done; on a large package clicked through quickly, the
+    // user sees the wait cursor for the rest of the hash.
+    const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
     const auto waitStart = std::chrono::steady_clock::now();
     const DigestCheckResult& result = digest.Wait();
+    ::SetCursor(previous);
     const int waited = int(std::chrono::duration<double>(std::chrono::steady_clock::now() - waitStart).count() * 1000);
     log.Write("Package check: " + result.detail +
               (result.verdict == DigestVerdict::NotChecked
@@ -145,7 +149,8 @@ int RunInstaller(HINSTANCE instance, const std::u16string& commandLine, const Se
     return kExitBadCommandLine;
   }
   if (command.help) {
-    log.Write("Usage shown (/?); nothing installed");
+    log.Write(command.silent ? "Usage asked for (/?) with /S, so not shown; nothing installed"
+                             : "Usage shown (/?); nothing installed");
     if (!command.silent) {
       ::MessageBoxW(nullptr, WStr(usage), WStr(StartupCaption(UiLanguage)), MB_OK | MB_ICONINFORMATION);
     }
