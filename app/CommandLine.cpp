@@ -141,20 +141,21 @@ SetupCommandLine ParseSetupCommandLine(const std::u16string& commandLine) {
 }
 
 std::u16string SetupUsageText(int uiLanguage, const std::u16string& installerName, const std::u16string& defaultLog) {
+  // A message box has no columns to align; one switch a paragraph reads best.
   if (uiLanguage == kUiChinese) {
     return u"用法：" + installerName + u" [/S] [/LOG=<文件>] [/D=<文件夹>]\n\n"
-           u"/S\t静默安装，不显示任何窗口。\n"
-           u"/D=<文件夹>\t安装到此文件夹（完整路径）。必须放在最后，即使含有空格也不加引号。\n"
-           u"/LOG=<文件>\t将安装日志写入此文件（默认为 " + defaultLog + u"）。\n"
-           u"/?\t显示本说明。\n\n"
+           u"/S：静默安装，不显示任何窗口。\n"
+           u"/D=<文件夹>：安装到此文件夹（完整路径）。必须放在最后，即使含有空格也不加引号。\n"
+           u"/LOG=<文件>：将安装日志写入此文件（默认为 " + defaultLog + u"）。\n"
+           u"/?：显示本说明。\n\n"
            u"退出代码：0 安装完成，1 用户取消，2 产品正在运行，3 解压文件失败，4 安装程序已损坏，5 命令行有误。";
   }
   return u"Usage: " + installerName + u" [/S] [/LOG=<file>] [/D=<folder>]\n\n"
-         u"/S\tInstall silently, without any window.\n"
-         u"/D=<folder>\tInstall into this folder (a full path). It comes last, without quotes even when it "
-         u"contains spaces.\n"
-         u"/LOG=<file>\tWrite the setup log to this file (by default " + defaultLog + u").\n"
-         u"/?\tShow this help.\n\n"
+         u"/S: install silently, without any window.\n"
+         u"/D=<folder>: install into this folder (a full path). It comes last, without quotes even when the "
+         u"folder contains spaces.\n"
+         u"/LOG=<file>: write the setup log to this file (by default " + defaultLog + u").\n"
+         u"/?: show this help.\n\n"
          u"Exit codes: 0 installed, 1 cancelled by the user, 2 the product is running, 3 extracting the files "
          u"failed, 4 the installer is damaged, 5 bad command line.";
 }

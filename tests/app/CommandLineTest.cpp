@@ -111,7 +111,7 @@ TEST(SetupCommandLine, FaultTextsNameTheArgumentInBothLanguages) {
 TEST(SetupCommandLine, UsageNamesTheInstallerEverySwitchAndTheDefaultLog) {
   for (int language : {kUiChinese, kUiEnglish}) {
     const std::string usage = U8(SetupUsageText(language, u"DrawvaneSetup.exe", u"C:\\Temp\\DrawvaneSetup.log"));
-    for (const char* part : {"DrawvaneSetup.exe [/S] [/LOG=", "/S\t", "/D=<", "/LOG=<", "/?\t",
+    for (const char* part : {"DrawvaneSetup.exe [/S] [/LOG=", "\n/S", "\n/D=<", "\n/LOG=<", "\n/?",
                              "C:\\Temp\\DrawvaneSetup.log", "0 ", "5 "}) {
       EXPECT_NE(usage.find(part), std::string::npos) << language << ": " << part << "\n" << usage;
     }
