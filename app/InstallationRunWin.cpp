@@ -2,8 +2,15 @@
 
 #include <windows.h>
 
-#include "app/Global.h"
+#include <exception>
+#include <memory>
+
+#include "app/CommandLine.h"
+#include "app/EmbeddedPackage.h"
+#include "app/SetupLog.h"
+#include "package/LoggingFileSystem.h"
 #include "package/PackageExtractor.h"
+#include "shell/ShellError.h"
 #include "shell/ShellLinks.h"
 #include "shell/UninstallEntry.h"
 #include "shell/UniqueHandle.h"
@@ -17,30 +24,43 @@ class EInstallationRun : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+std::string U8(const std::u16string& text) { return Utf16ToUtf8(text); }
+
+// "The process cannot access the file ... (error 32)" for the log.
+std::string LastErrorText() {
+  const DWORD error = ::GetLastError();
+  return U8(SystemErrorText(error)) + " (error " + std::to_string(error) + ")";
+}
+
 // Writes the package that travels inside this executable to packageFile,
 // straight from the mapped resource in one write.
 void WritePackageResource(const std::u16string& packageFile) {
-  HMODULE module = ::GetModuleHandleW(nullptr);
-  HRSRC resource = ::FindResourceW(module, L"SetupPackage", L"StpFile");
-  if (!resource) throw EInstallationRun("the SetupPackage resource is missing");
-  const DWORD size = ::SizeofResource(module, resource);
-  HGLOBAL loaded = ::LoadResource(module, resource);
-  const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
-  if (!bytes) throw EInstallationRun("the SetupPackage resource cannot be loaded");
+  const EmbeddedPackage embedded = FindEmbeddedPackage();
+  if (!embedded.package) throw EInstallationRun("the installer carries no setup package (resource SETUPPACKAGE)");
+  const ByteView bytes = *embedded.package;
 
   UniqueFile file(::CreateFileW(WStr(packageFile), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw EInstallationRun("the package file cannot be created");
+  if (!file) throw EInstallationRun("cannot create the package file \"" + U8(packageFile) + "\": " + LastErrorText());
   DWORD written = 0;
-  if (!::WriteFile(file.get(), bytes, size, &written, nullptr) || written != size)
-    throw EInstallationRun("the package file cannot be written");
+  if (!::WriteFile(file.get(), bytes.data, DWORD(bytes.size), &written, nullptr))
+    throw EInstallationRun("cannot write the package file \"" + U8(packageFile) + "\": " + LastErrorText());
+  if (written != bytes.size) {
+    throw EInstallationRun("cannot write the package file \"" + U8(packageFile) + "\": only " +
+                           std::to_string(written) + " of " + std::to_string(bytes.size) + " bytes were taken");
+  }
+  InstallerLog().Write("Wrote the package file " + U8(packageFile) + ", " + FormatLogBytes(int64_t(bytes.size)));
 }
 
 // Deleting the package file never fails the run. Where the name turns out to
 // be a directory link, the link itself is removed.
 void DeletePackageFile(const std::u16string& packageFile) {
-  if (::DeleteFileW(WStr(packageFile))) return;
+  if (::DeleteFileW(WStr(packageFile))) {
+    InstallerLog().Write("Deleted the package file " + U8(packageFile));
+    return;
+  }
   const DWORD error = ::GetLastError();
+  const std::string why = U8(SystemErrorText(error)) + " (error " + std::to_string(error) + ")";
   const DWORD attributes = ::GetFileAttributesW(WStr(packageFile));
   const DWORD link = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & link) == link) {
@@ -48,6 +68,102 @@ void DeletePackageFile(const std::u16string& packageFile) {
   } else {
     ::SetLastError(error);
   }
+  InstallerLog().Write("The package file " + U8(packageFile) + " stays: " + why);
+}
+
+// Every folder and file the extractor puts on the disk, into the log.
+class LogObserver final : public PackageFileObserver {
+ public:
+  void FolderCreated(const std::u16string& path) override { InstallerLog().Write("Created folder " + U8(path)); }
+  void FileWritten(const std::u16string& path, int64_t bytes, bool writeFailed) override {
+    if (writeFailed) {
+      InstallerLog().Write("Left " + U8(path) + " incomplete after " + FormatLogBytes(bytes));
+      return;
+    }
+    InstallerLog().Write("Wrote " + U8(path) + ", " + FormatLogBytes(bytes));
+    ++files;
+    total += bytes;
+  }
+
+  int files = 0;
+  int64_t total = 0;
+};
+
+// The extraction stage: write the package file, extract it, delete it.
+// Raises with the cause (the member, the file, the Windows or zlib message).
+void ExtractionStage(const std::u16string& installDir, const ProgressHandler& progress) {
+  const std::u16string packageFile = installDir + u"Setup.stp";
+  WritePackageResource(packageFile);
+  std::unique_ptr<PackageFileSystem> platform = CreatePlatformFileSystem();
+  LogObserver observer;
+  LoggingFileSystem files(*platform, observer);
+  ExtractProgressCallback report;
+  if (progress) report = [&progress](int32_t percent) { progress(percent); };
+  ExtractPackage(packageFile, u"", installDir, report, files);
+  InstallerLog().Write("Extracted " + std::to_string(observer.files) + " files, " + FormatLogBytes(observer.total));
+  ::Sleep(50);
+  DeletePackageFile(packageFile);
+}
+
+void LogShortcut(const char* what, uint8_t location, const std::u16string& name) {
+  std::u16string folder;
+  try {
+    folder = GetShellFolderPath(location);
+  } catch (const std::exception&) {
+  }
+  if (folder.empty()) {
+    InstallerLog().Write(std::string(what) + " shortcut not made: the folder is not known");
+    return;
+  }
+  const std::u16string link = ShortcutLinkPath(folder, u"", ShortcutFileName(name));
+  const DWORD attributes = ::GetFileAttributesW(WStr(link));
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    InstallerLog().Write(std::string(what) + " shortcut: " + U8(link));
+  } else {
+    InstallerLog().Write(std::string(what) + " shortcut not made: " + U8(link) +
+                         " could not be saved (does its folder exist?)");
+  }
+}
+
+// The integration stage: shortcuts and the uninstall entry. A failure ends
+// the stage at the failing step and is only logged.
+void IntegrationStage(const ProductSettings& settings, const std::u16string& installDir, bool desktopShortcut,
+                      bool quickLaunchShortcut) {
+  const char* step = "the desktop shortcut";
+  try {
+    const std::u16string product = installDir + settings.ExeBaseName + u".exe";
+    if (desktopShortcut) {
+      CreateShortcut(product, u"", settings.ProductName, kDesktopFolder, u"");
+      LogShortcut("Desktop", kDesktopFolder, settings.ProductName);
+    }
+    step = "the Quick Launch shortcut";
+    if (quickLaunchShortcut) {
+      CreateShortcut(product, u"", settings.ProductName, kQuickLaunchFolder, u"");
+      LogShortcut("Quick Launch", kQuickLaunchFolder, settings.ProductName);
+    }
+    step = "the uninstall entry";
+    UninstallProduct entry;
+    entry.productName = settings.ProductName;
+    entry.exeBaseName = settings.ExeBaseName;
+    entry.productVersion = settings.ProductVersion;
+    entry.publisher = settings.Publisher;
+    entry.homePage = settings.HomePage;
+    if (std::optional<int64_t> total = EmbeddedUnpackedTotal(FindEmbeddedPackage()))
+      entry.estimatedSizeKb = EstimatedSizeKilobytes(*total);
+    const size_t values = UninstallEntryValues(entry, installDir).size();
+    const size_t written = RegisterUninstallEntry(entry, installDir);
+    InstallerLog().Write("Uninstall entry HKEY_LOCAL_MACHINE\\" + U8(UninstallKeyPath(entry.productName)) + ": " +
+                         std::to_string(written) + " of " + std::to_string(values) + " values written");
+  } catch (const std::exception& e) {
+    InstallerLog().Write(std::string("Could not make ") + step + ", which ends the shortcuts and the entry: " + e.what());
+  } catch (...) {
+    InstallerLog().Write(std::string("Could not make ") + step + ", which ends the shortcuts and the entry");
+  }
+}
+
+void LogExtractionFailure(const std::string& cause) {
+  InstallerLog().Write("Installation failed while extracting: " + cause +
+                       "\nThe files written so far and the package file stay.");
 }
 
 }  // namespace
@@ -59,15 +175,20 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
   view.SetProgressVisible(true);
   view.ProcessPendingEvents();
 
-  const std::u16string packageFile = installDir + u"Setup.stp";
+  InstallerLog().Write("Installing into " + U8(installDir));
   try {
-    WritePackageResource(packageFile);
-    ExtractPackage(packageFile, u"", installDir, progress);
-    ::Sleep(50);
-    DeletePackageFile(packageFile);
+    ExtractionStage(installDir, progress);
+  } catch (const std::exception& e) {
+    // The user sees one message whatever went wrong; the log has the cause.
+    // The files written so far and the package file stay, and Install can be
+    // tried again.
+    LogExtractionFailure(e.what());
+    ShowInfoMessage(context.texts.ExtractErrorText, u"");
+    view.SetButtonsEnabled(true);
+    view.SetProgressVisible(false);
+    return false;
   } catch (...) {
-    // The user sees one message whatever went wrong; the files written so far
-    // and the package file stay, and Install can be tried again.
+    LogExtractionFailure("unknown error");
     ShowInfoMessage(context.texts.ExtractErrorText, u"");
     view.SetButtonsEnabled(true);
     view.SetProgressVisible(false);
@@ -76,22 +197,24 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
 
   // Shortcuts and the uninstall entry are a convenience: a failure ends this
   // stage silently and the installation still counts as done.
-  try {
-    const ProductSettings& settings = context.settings;
-    const std::u16string product = installDir + settings.ExeBaseName + u".exe";
-    if (view.DesktopShortcutChecked()) CreateShortcut(product, u"", settings.ProductName, kDesktopFolder, u"");
-    if (view.QuickLaunchVisible() && view.QuickLaunchChecked())
-      CreateShortcut(product, u"", settings.ProductName, kQuickLaunchFolder, u"");
-    UninstallProduct entry;
-    entry.productName = settings.ProductName;
-    entry.exeBaseName = settings.ExeBaseName;
-    entry.productVersion = settings.ProductVersion;
-    entry.publisher = settings.Publisher;
-    entry.homePage = settings.HomePage;
-    RegisterUninstallEntry(entry, installDir);
-  } catch (...) {
-  }
+  IntegrationStage(context.settings, installDir, view.DesktopShortcutChecked(),
+                   view.QuickLaunchVisible() && view.QuickLaunchChecked());
   return true;
+}
+
+int RunUnattendedInstallation(const UnattendedInstallation& job) {
+  InstallerLog().Write("Installing into " + U8(job.installDir));
+  try {
+    ExtractionStage(job.installDir, nullptr);
+  } catch (const std::exception& e) {
+    LogExtractionFailure(e.what());
+    return kExitExtractionFailed;
+  } catch (...) {
+    LogExtractionFailure("unknown error");
+    return kExitExtractionFailed;
+  }
+  IntegrationStage(job.settings, job.installDir, job.desktopShortcut, job.quickLaunchShortcut);
+  return kExitInstalled;
 }
 
 }  // namespace vo

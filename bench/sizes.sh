@@ -4,7 +4,7 @@
 #   bench/sizes.sh [BUILD_DIR] [--top N] [--why PATTERN]
 #
 # BUILD_DIR is a configured and built Windows tree (build/win32 by default).
-# The script relinks the bare installer (app/installer.exe), Uninst.exe and
+# The script relinks the installer stub (app/SetupStub.exe), Uninst.exe and
 # stpack.exe with the very command the build uses, plus a link map, into a
 # scratch folder, and prints for each program its file size, its sections,
 # and the largest contributors by object file or archive member and by
@@ -175,10 +175,10 @@ report() {  # target in the build tree, scratch name
   if [ -n "$why" ]; then printf '\n  why "%s" is linked in:\n' "$why"; explain "$scratch/$name.map"; fi
 }
 
-report app/installer.exe installer.exe
+report app/SetupStub.exe SetupStub.exe
 report uninstall/Uninst.exe Uninst.exe
 [ "${SIZES_STPACK:-0}" = 1 ] && report tools/stpack.exe stpack.exe
 
 size_of() { [ -f "$build/$1" ] && stat -c %s "$build/$1" || echo "(not built)"; }
-printf '\nsummary: installer.exe %s, Uninst.exe %s, stpack.exe %s bytes\n' \
-  "$(size_of app/installer.exe)" "$(size_of uninstall/Uninst.exe)" "$(size_of tools/stpack.exe)"
+printf '\nsummary: SetupStub.exe %s, Uninst.exe %s, stpack.exe %s bytes\n' \
+  "$(size_of app/SetupStub.exe)" "$(size_of uninstall/Uninst.exe)" "$(size_of tools/stpack.exe)"

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "shell/ShellError.h"
@@ -23,6 +24,10 @@ bool RegCreateKeyPath(HKEY root, const std::u16string& keyPath);
 // when the registry refuses the value.
 bool RegWriteStringValue(HKEY root, const std::u16string& keyPath, const std::u16string& valueName,
                          const std::u16string& text);
+
+// Writes number as REG_DWORD (4 bytes, little-endian), with the same rules
+// for the key and the same outcomes as RegWriteStringValue.
+bool RegWriteDwordValue(HKEY root, const std::u16string& keyPath, const std::u16string& valueName, uint32_t number);
 
 // Reads a REG_SZ or REG_EXPAND_SZ value (not expanded) up to its first null.
 // A missing key, a missing value and empty data all give the empty text;

@@ -26,19 +26,33 @@ bool RegCreateKeyPath(HKEY root, const std::u16string& keyPath) {
   return true;
 }
 
-bool RegWriteStringValue(HKEY root, const std::u16string& keyPath, const std::u16string& valueName,
-                         const std::u16string& text) {
+namespace {
+
+// Opens keyPath for writing, creating it when missing; an empty path means
+// the root itself, opened rather than "created". Writes one value there.
+bool WriteValue(HKEY root, const std::u16string& keyPath, const std::u16string& valueName, DWORD type,
+                const BYTE* data, DWORD bytes) {
   const std::u16string path = RelativePath(keyPath);
   UniqueRegKey key;
-  // An empty path means the root itself: open it rather than "create" it.
   const LSTATUS opened = path.empty() ? ::RegOpenKeyExW(root, L"", 0, KEY_ALL_ACCESS, key.put())
                                       : CreateKey(root, path, key);
   if (opened != ERROR_SUCCESS) return false;
-  const DWORD bytes = DWORD((text.size() + 1) * sizeof(char16_t));
-  if (::RegSetValueExW(key.get(), WStr(valueName), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) !=
-      ERROR_SUCCESS)
+  if (::RegSetValueExW(key.get(), WStr(valueName), 0, type, data, bytes) != ERROR_SUCCESS)
     throw ERegistryError(u"Failed to set data for '" + valueName + u"'");
   return true;
+}
+
+}  // namespace
+
+bool RegWriteStringValue(HKEY root, const std::u16string& keyPath, const std::u16string& valueName,
+                         const std::u16string& text) {
+  const DWORD bytes = DWORD((text.size() + 1) * sizeof(char16_t));
+  return WriteValue(root, keyPath, valueName, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+}
+
+bool RegWriteDwordValue(HKEY root, const std::u16string& keyPath, const std::u16string& valueName, uint32_t number) {
+  const DWORD value = number;
+  return WriteValue(root, keyPath, valueName, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
 std::u16string RegReadStringValue(HKEY root, const std::u16string& keyPath, const std::u16string& valueName) {

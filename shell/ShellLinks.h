@@ -42,13 +42,16 @@ void CreateShortcut(const std::u16string& target, const std::u16string& argument
 // shortcut that resolves. locationKey "QuickLaunch" (exactly) means the
 // per-user Quick Launch folder and no all-users folder; any other key K reads
 // the per-user value K and the all-users value "Common K". A folder whose
-// value is missing is not searched.
-std::u16string FindShortcutTargetDir(const std::u16string& productName, const std::u16string& locationKey);
+// value is missing is not searched. withUserInterface: see ResolveShortcut.
+std::u16string FindShortcutTargetDir(const std::u16string& productName, const std::u16string& locationKey,
+                                     bool withUserInterface = true);
 
 // Windows only. The target path of a .lnk file, or "unable to resolve link".
-// Raises EShellError when the shell link object cannot be created. May show
-// the shell's search window, owned by the active window, for a moved target.
-std::u16string ResolveShortcut(const std::u16string& linkPath);
+// Raises EShellError when the shell link object cannot be created. For a
+// moved target it may show the shell's search window, owned by the active
+// window; without user interface (a silent installation) it never shows a
+// window and gives up on such a target after the shell's short search.
+std::u16string ResolveShortcut(const std::u16string& linkPath, bool withUserInterface = true);
 
 // The text ResolveShortcut gives for a link it cannot read or resolve.
 extern const char16_t kUnresolvedLinkText[];

@@ -80,7 +80,8 @@ void CreateShortcut(const std::u16string& target, const std::u16string& argument
   file->Save(WStr(ShortcutLinkPath(folder, subfolder, fileName)), FALSE);
 }
 
-std::u16string FindShortcutTargetDir(const std::u16string& productName, const std::u16string& locationKey) {
+std::u16string FindShortcutTargetDir(const std::u16string& productName, const std::u16string& locationKey,
+                                     bool withUserInterface) {
   std::u16string perUser;
   std::u16string allUsers;
   if (locationKey == u"QuickLaunch") {
@@ -95,13 +96,13 @@ std::u16string FindShortcutTargetDir(const std::u16string& productName, const st
     const std::u16string link = folder + u"\\" + productName + u".lnk";
     if (!FileExists(link)) continue;
     // The failure text holds no backslash or colon, so it gives an empty folder.
-    const std::u16string targetFolder = PathFolderPart(ResolveShortcut(link));
+    const std::u16string targetFolder = PathFolderPart(ResolveShortcut(link, withUserInterface));
     if (!targetFolder.empty()) return targetFolder;
   }
   return {};
 }
 
-std::u16string ResolveShortcut(const std::u16string& linkPath) {
+std::u16string ResolveShortcut(const std::u16string& linkPath, bool withUserInterface) {
   ComPtr<IShellLinkW> link;
   HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void());
   if (FAILED(hr)) throw EShellError(SystemErrorText(hr));
@@ -110,7 +111,9 @@ std::u16string ResolveShortcut(const std::u16string& linkPath) {
   if (FAILED(hr)) throw EShellError(SystemErrorText(hr));
 
   if (FAILED(file->Load(WStr(linkPath), STGM_READ))) return kUnresolvedLinkText;
-  if (FAILED(link->Resolve(::GetActiveWindow(), SLR_NOUPDATE))) return kUnresolvedLinkText;
+  const HRESULT resolved = withUserInterface ? link->Resolve(::GetActiveWindow(), SLR_NOUPDATE)
+                                             : link->Resolve(nullptr, SLR_NOUPDATE | SLR_NO_UI);
+  if (FAILED(resolved)) return kUnresolvedLinkText;
   wchar_t path[MAX_PATH] = {};
   WIN32_FIND_DATAW findData;
   if (FAILED(link->GetPath(path, MAX_PATH, &findData, SLGP_UNCPRIORITY))) return kUnresolvedLinkText;

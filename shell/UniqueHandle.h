@@ -97,10 +97,12 @@ class ComPtr {
   I* fPtr = nullptr;
 };
 
-// COM initialised for the lifetime of a scope on the current thread.
+// COM initialised for the lifetime of a scope on the current thread: a
+// single-threaded apartment by default (the folder picker needs it); a
+// multithreaded one (COINIT_MULTITHREADED) creates no hidden window.
 class ComApartment {
  public:
-  ComApartment() : fHr(::CoInitialize(nullptr)) {}
+  explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) : fHr(::CoInitializeEx(nullptr, model)) {}
   ~ComApartment() { if (SUCCEEDED(fHr)) ::CoUninitialize(); }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;

@@ -42,4 +42,25 @@ std::u16string GetFixedDriveLetters();
 // The system folder ending in one backslash, or empty.
 std::u16string GetSystemDirPath();
 
+// The value of an environment variable, or empty when it is not set.
+std::u16string GetEnvironmentText(const std::u16string& name);
+
+// The temporary folder (GetTempPathW) ending in a backslash, or empty.
+std::u16string GetTempFolderPath();
+
+// The full path of the running executable.
+std::u16string GetExecutablePath();
+
+// The version Windows reports to this program (GetVersionExW, so a
+// compatibility mode shows as the version it imitates).
+struct WindowsVersion {
+  int major = 0;
+  int minor = 0;
+  int build = 0;
+  std::u16string servicePack;  // "Service Pack 1", or empty
+};
+WindowsVersion GetWindowsVersion();
+// "6.1.7601 Service Pack 1".
+std::u16string WindowsVersionText(const WindowsVersion& version);
+
 }  // namespace vo

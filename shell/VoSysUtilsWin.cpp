@@ -88,4 +88,57 @@ std::u16string GetSystemDirPath() {
   return U16(path, length) + u"\\";
 }
 
+std::u16string GetEnvironmentText(const std::u16string& name) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = ::GetEnvironmentVariableW(WStr(name), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) return U16(buffer.data(), length);
+    buffer.resize(length);
+  }
+}
+
+std::u16string GetTempFolderPath() {
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, path);
+  if (length == 0 || length > MAX_PATH) return {};
+  std::u16string folder = U16(path, length);
+  if (folder.back() != u'\\') folder += u'\\';
+  return folder;
+}
+
+std::u16string GetExecutablePath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) return U16(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);  // the name was cut
+  }
+}
+
+WindowsVersion GetWindowsVersion() {
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof(info);
+  WindowsVersion version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!::GetVersionExW(&info)) return version;
+#pragma GCC diagnostic pop
+  version.major = static_cast<int>(info.dwMajorVersion);
+  version.minor = static_cast<int>(info.dwMinorVersion);
+  version.build = static_cast<int>(info.dwBuildNumber & 0xFFFF);
+  info.szCSDVersion[127] = L'\0';
+  version.servicePack = U16(info.szCSDVersion);
+  return version;
+}
+
+std::u16string WindowsVersionText(const WindowsVersion& version) {
+  const std::string number =
+      std::to_string(version.major) + "." + std::to_string(version.minor) + "." + std::to_string(version.build);
+  std::u16string text(number.begin(), number.end());
+  if (!version.servicePack.empty()) text += u" " + version.servicePack;
+  return text;
+}
+
 }  // namespace vo

@@ -27,6 +27,7 @@ void RemovalReport::SelfRemovalFailed() {
   if (selfFolderPending) foldersKept.push_back(WithoutTrailingBackslash(PathFolderPart(selfPath)));
   selfPath.clear();
   selfFolderPending = false;
+  companyFolderPending.clear();
 }
 
 std::vector<std::u16string> InstallTreeFolders(const std::vector<std::u16string>& files) {
@@ -44,6 +45,19 @@ std::vector<std::u16string> InstallTreeFolders(const std::vector<std::u16string>
   std::stable_sort(folders.begin(), folders.end(),
                    [](const std::u16string& a, const std::u16string& b) { return Depth(a) > Depth(b); });
   return folders;
+}
+
+std::u16string CompanyFolderToRemove(const UninstallList& list, const std::u16string& installDir,
+                                     const std::u16string& programFiles) {
+  if (list.companyFolder.empty() || programFiles.empty()) return {};
+  const std::u16string install = WithoutTrailingBackslash(installDir);
+  const std::u16string parent = WithoutTrailingBackslash(PathFolderPart(install));
+  const std::u16string parentFolder = PathFolderPart(parent);
+  if (parent.empty() || parentFolder.empty() || install.size() <= 3) return {};
+  const std::u16string name = parent.substr(parentFolder.size());
+  if (!SamePath(name, list.companyFolder)) return {};
+  if (!SamePath(WithoutTrailingBackslash(parentFolder), WithoutTrailingBackslash(programFiles))) return {};
+  return parent;
 }
 
 bool PathLiesIn(const std::u16string& path, const std::u16string& folder) {
@@ -113,6 +127,18 @@ RemovalReport RunRemoval(const UninstallList& list, const std::u16string& instal
       case RemoveResult::Removed: ++report.foldersRemoved; break;
       case RemoveResult::Failed: report.foldersKept.push_back(folder); break;
       case RemoveResult::Missing: break;
+    }
+  }
+
+  // The company folder goes once it is empty. While the running uninstaller
+  // keeps the install folder, the helper removes both in turn.
+  const std::u16string company = CompanyFolderToRemove(list, installDir, system.ProgramFilesFolder());
+  if (!company.empty()) {
+    if (report.selfFolderPending) {
+      report.companyFolderPending = company;
+    } else if (system.RemoveFolder(company) == RemoveResult::Removed) {
+      report.companyFolderRemoved = true;
+      ++report.foldersRemoved;
     }
   }
 

@@ -35,7 +35,11 @@ class UninstallSystem {
   // "UninstallString" of the entry keyName under ...\CurrentVersion\Uninstall;
   // empty when the key or the value is missing.
   virtual std::u16string EntryUninstallString(const std::u16string& keyName) = 0;
+  // Deletes the entry's key as a whole, with every value in it.
   virtual RemoveResult DeleteUninstallEntry(const std::u16string& keyName) = 0;
+  // The program-files folder the installer proposes folders under, without
+  // trailing backslash; empty when unknown.
+  virtual std::u16string ProgramFilesFolder() = 0;
 };
 
 // Exit codes of Uninst.exe.
@@ -61,6 +65,11 @@ struct RemovalReport {
   // after this process has ended.
   std::u16string selfPath;
   bool selfFolderPending = false;
+  // The company folder above the install folder, when it is to go once empty
+  // but the install folder is still there until the helper has run: the
+  // helper removes it after the install folder.
+  std::u16string companyFolderPending;
+  bool companyFolderRemoved = false;
 
   bool Complete() const { return filesLeft.empty() && shortcutsLeft.empty() && entriesLeft.empty(); }
   int ExitCode() const { return Complete() ? kUninstallComplete : kUninstallPartial; }
@@ -71,12 +80,21 @@ struct RemovalReport {
 // Removes, in this order: the shortcuts of the list in every shortcut folder
 // whose target lies in installDir; every listed file (except runningExe,
 // which is left to the self-removal helper); every folder of the install
-// tree that is then empty, deepest first, installDir last; and each listed
-// uninstall entry whose UninstallString points into installDir. Shortcuts
-// and entries of another installation of the product are left alone.
-// installDir ends in a backslash.
+// tree that is then empty, deepest first, installDir last; the company
+// folder (CompanyFolderToRemove) when it is then empty; and each listed
+// uninstall entry whose UninstallString points into installDir, key and all.
+// Shortcuts and entries of another installation of the product are left
+// alone. installDir ends in a backslash.
 RemovalReport RunRemoval(const UninstallList& list, const std::u16string& installDir,
                          const std::u16string& runningExe, UninstallSystem& system);
+
+// The company folder of the list, as a full path without trailing backslash,
+// when it is installDir's parent and lies directly in programFiles (letter
+// case ignored); empty otherwise. The installer proposes such a folder, and
+// the uninstaller removes it once the last product in it has gone; any other
+// parent folder is the user's choice and stays.
+std::u16string CompanyFolderToRemove(const UninstallList& list, const std::u16string& installDir,
+                                     const std::u16string& programFiles);
 
 // The folders of the install tree that hold listed files, relative to it,
 // deepest first ("Lang\zh", "Lang", ...); the install folder itself is not

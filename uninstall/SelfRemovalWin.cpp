@@ -4,7 +4,8 @@
 // copy with "/_cleanup=<handle> <path of Uninst.exe>", where the handle is an
 // inherited, waitable handle of the original process. The original then ends;
 // the copy waits for it, deletes Uninst.exe and removes the install folder if
-// that is now empty.
+// that is now empty, and then the company folder above it when the
+// uninstaller names one ("/_company=<folder>") and it is empty too.
 //
 // The copy deletes itself without a reboot: the original opens it with
 // FILE_FLAG_DELETE_ON_CLOSE and lets the copy inherit that handle, so the file
@@ -39,7 +40,7 @@ std::u16string TempFolder() {
 
 }  // namespace
 
-bool StartSelfRemoval(const std::u16string& selfPath) {
+bool StartSelfRemoval(const std::u16string& selfPath, const std::u16string& companyFolder) {
   const std::u16string tempFolder = TempFolder();
   if (tempFolder.empty()) return false;
   wchar_t copy[MAX_PATH] = {};
@@ -63,6 +64,7 @@ bool StartSelfRemoval(const std::u16string& selfPath) {
   const std::string handleText = std::to_string(uintptr_t(self.get()));
   commandLine += std::u16string(handleText.begin(), handleText.end()) + u" \"" + selfPath + u"\"";
   if (!deleteOnClose) commandLine += u" /_reboot";
+  if (!companyFolder.empty()) commandLine += u" \"/_company=" + companyFolder + u"\"";
 
   // Only the two handles above are for the copy: a script that reads this
   // process's output must not also wait for the copy.
@@ -87,7 +89,8 @@ bool StartSelfRemoval(const std::u16string& selfPath) {
   return true;
 }
 
-int RunSelfRemovalHelper(unsigned long waitHandle, const std::u16string& target, bool deleteSelfAtReboot) {
+int RunSelfRemovalHelper(unsigned long waitHandle, const std::u16string& target, bool deleteSelfAtReboot,
+                         const std::u16string& companyFolder) {
   UniqueHandle original(reinterpret_cast<HANDLE>(uintptr_t(waitHandle)));
   // Without a process to wait for this was not started by StartSelfRemoval:
   // delete nothing.
@@ -98,6 +101,7 @@ int RunSelfRemovalHelper(unsigned long waitHandle, const std::u16string& target,
     ::Sleep(kDeleteRetryMs);
   }
   ::RemoveDirectoryW(WStr(WithoutTrailingBackslash(PathFolderPart(target))));  // only when empty
+  if (!companyFolder.empty()) ::RemoveDirectoryW(WStr(companyFolder));         // likewise
 
   if (deleteSelfAtReboot) ::MoveFileExW(WStr(RunningExecutablePath()), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return 0;

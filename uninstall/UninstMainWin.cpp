@@ -83,7 +83,8 @@ class Uninstaller {
     ComApartment com;  // the shell link object reads the shortcuts
     WindowsUninstallSystem system;
     RemovalReport report = RunRemoval(list, installDir, self, system);
-    if (!report.selfPath.empty() && !StartSelfRemoval(report.selfPath)) report.SelfRemovalFailed();
+    if (!report.selfPath.empty() && !StartSelfRemoval(report.selfPath, report.companyFolderPending))
+      report.SelfRemovalFailed();
     return Tell(RemovalSummaryText(productName, report, fLanguage),
                 report.Complete() ? MB_ICONINFORMATION : MB_ICONWARNING, report.ExitCode());
   }
@@ -101,7 +102,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   vo::RestrictDllSearchToSystemFolder();
   const vo::UninstallCommand command = vo::ParseUninstallCommand(vo::CommandArguments());
   if (command.cleanup)
-    return vo::RunSelfRemovalHelper(command.waitHandle, command.cleanupTarget, command.deleteSelfAtReboot);
+    return vo::RunSelfRemovalHelper(command.waitHandle, command.cleanupTarget, command.deleteSelfAtReboot,
+                                    command.companyFolder);
   const int uiLanguage = vo::UiLanguageForCodePage(::GetACP());
   vo::Uninstaller uninstaller(command, uiLanguage);
   try {

@@ -5,12 +5,15 @@ namespace vo {
 UninstallCommand ParseUninstallCommand(const std::vector<std::u16string>& arguments) {
   UninstallCommand command;
   const std::u16string cleanupPrefix = u"/_cleanup=";
+  const std::u16string companyPrefix = u"/_company=";
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::u16string& argument = arguments[i];
     if (argument == u"/S" || argument == u"/s") {
       command.silent = true;
     } else if (argument == u"/_reboot") {
       command.deleteSelfAtReboot = true;
+    } else if (argument.compare(0, companyPrefix.size(), companyPrefix) == 0) {
+      command.companyFolder = argument.substr(companyPrefix.size());
     } else if (argument.compare(0, cleanupPrefix.size(), cleanupPrefix) == 0 && i + 1 < arguments.size()) {
       unsigned long handle = 0;
       bool digits = argument.size() > cleanupPrefix.size();

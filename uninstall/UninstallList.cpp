@@ -1,5 +1,6 @@
 #include "uninstall/UninstallList.h"
 
+#include "settings/ProductSettings.h"
 #include "shell/ShellError.h"
 #include "shell/ShellLinks.h"
 #include "text/Unicode.h"
@@ -44,9 +45,12 @@ bool IsUsableKeyName(const std::u16string& name) {
   return !name.empty() && name.find(u'\\') == std::u16string::npos && !HasControlCharacter(name);
 }
 
-bool IsUsableLinkName(const std::u16string& name) {
+// One file or folder name, without any path.
+bool IsSingleName(const std::u16string& name) {
   return name.find_first_of(u"\\/") == std::u16string::npos && IsPlainComponent(name);
 }
+
+bool IsUsableLinkName(const std::u16string& name) { return IsSingleName(name); }
 
 // The one-line form of a value; product names come from trusted build data,
 // but a line break in one would split the list.
@@ -91,7 +95,9 @@ std::u16string InstalledMemberPath(const UninstallMember& member) {
 }
 
 UninstallListProduct ReadUninstallListProduct(const std::function<std::u16string(int id)>& setting) {
-  return {setting(1001), setting(1002), setting(1003), setting(1004), setting(1005)};
+  return {setting(kSettingRunningWindowClass), setting(kSettingRunningWindowTitle),
+          setting(kSettingRunningWindowTitleAlt), setting(kSettingProductNameEn),
+          setting(kSettingProductNameZh), CompanyFolderFromSetting(setting(kSettingCompanyFolder))};
 }
 
 std::u16string UninstallList::ProductName(int uiLanguage) const {
@@ -121,6 +127,12 @@ std::string BuildUninstallList(const std::vector<UninstallMember>& members, cons
     if (!IsUsableKeyName(language.name))
       throw EUninstallList("product name \"" + Utf16ToUtf8(language.name) + "\" cannot name an uninstall entry");
     line("UninstallKey" + suffix, Utf16ToUtf8(language.name));
+  }
+
+  if (!product.companyFolder.empty()) {
+    if (!IsSingleName(product.companyFolder))
+      throw EUninstallList("company folder \"" + Utf16ToUtf8(product.companyFolder) + "\" is not one folder name");
+    line("CompanyFolder", Utf16ToUtf8(product.companyFolder));
   }
 
   std::vector<std::u16string> files;
@@ -175,6 +187,10 @@ UninstallList ParseUninstallList(const std::string& text) {
       list.productNameZh = value;
     } else if (key == u"ProductName.2") {
       list.productNameEn = value;
+    } else if (key == u"CompanyFolder") {
+      if (!IsSingleName(value))
+        throw EUninstallList(where + "\"" + Utf16ToUtf8(value) + "\" is not a folder name");
+      list.companyFolder = value;
     } else if (baseKey == u"Shortcut") {
       if (!IsUsableLinkName(value)) throw EUninstallList(where + "\"" + Utf16ToUtf8(value) + "\" is not a file name");
       AppendUnique(list.shortcuts, value);

@@ -16,6 +16,10 @@
 //   ProductName.2=Corvenna Drawvane   the installer makes, and the subkey of
 //   Shortcut.2=Corvenna Drawvane.lnk  HKLM\...\CurrentVersion\Uninstall it
 //   UninstallKey.2=Corvenna Drawvane  writes, when it runs in that language
+//   CompanyFolder=Corvenna Soft       product setting 1013: the folder the
+//                                     installer proposes between the
+//                                     program-files folder and the product's
+//                                     own; absent when the product has none
 //   File=Drawvane.exe                 one line per installed file, relative to
 //   File=Lang\zh-CN.ini               the install folder, backslash-separated
 //
@@ -47,16 +51,18 @@ struct UninstallMember {
   bool useInstallDir = false;   // column 4: written straight into the install folder
 };
 
-// The product settings the list needs (string-table entries 1001 to 1005).
+// The product settings the list needs (string-table entries 1001 to 1005
+// and 1013).
 struct UninstallListProduct {
   std::u16string windowClass;     // 1001
   std::u16string windowTitle;     // 1002
   std::u16string windowTitleAlt;  // 1003
   std::u16string productNameEn;   // 1004
   std::u16string productNameZh;   // 1005
+  std::u16string companyFolder;   // 1013 as the installer uses it: its default when empty, empty for none
 };
 
-// The five settings through a reader of product settings by id (a missing
+// The six settings through a reader of product settings by id (a missing
 // entry reads as the empty text), such as one over a parsed product.ini.
 UninstallListProduct ReadUninstallListProduct(const std::function<std::u16string(int id)>& setting);
 
@@ -67,6 +73,9 @@ struct UninstallList {
   std::u16string windowTitleAlt;
   std::u16string productNameZh;
   std::u16string productNameEn;
+  // The company folder's name; empty in lists written before it was listed,
+  // and for a product without one.
+  std::u16string companyFolder;
   std::vector<std::u16string> shortcuts;      // link file names, no duplicates
   std::vector<std::u16string> uninstallKeys;  // subkey names, no duplicates
   std::vector<std::u16string> files;          // relative paths, no duplicates, in list order
@@ -80,7 +89,8 @@ struct UninstallList {
 // system folder, and members whose path would leave the install folder, are
 // not listed; Uninst.exe and Uninst.lst always are (once each), so the caller
 // may pass them or not. Raises EUninstallList when a product name cannot be
-// written on one line or names no usable registry key.
+// written on one line or names no usable registry key, or when the company
+// folder is not one plain folder name.
 std::string BuildUninstallList(const std::vector<UninstallMember>& members, const UninstallListProduct& product);
 
 // Reads the text of Uninst.lst. Raises EUninstallList for text that is not

@@ -17,6 +17,7 @@ class WindowsUninstallSystem : public UninstallSystem {
   std::u16string ShortcutTarget(const std::u16string& linkPath) override;
   std::u16string EntryUninstallString(const std::u16string& keyName) override;
   RemoveResult DeleteUninstallEntry(const std::u16string& keyName) override;
+  std::u16string ProgramFilesFolder() override;
 };
 
 // The long form of an existing path ("C:\PROGRA~1" becomes "C:\Program Files"),
@@ -30,12 +31,15 @@ std::u16string RunningExecutablePath();
 std::string ReadWholeFile(const std::u16string& path);
 
 // Hands the deletion of the running uninstaller (and of its folder, once
-// empty) to a copy of it in the temporary folder, which waits for this
-// process to end. False when the copy cannot be made or started.
-bool StartSelfRemoval(const std::u16string& selfPath);
+// empty, and then of companyFolder, once empty, when that is not empty) to a
+// copy of it in the temporary folder, which waits for this process to end.
+// False when the copy cannot be made or started.
+bool StartSelfRemoval(const std::u16string& selfPath, const std::u16string& companyFolder = {});
 
 // The copy's side: waits for the process behind waitHandle, deletes target,
-// then removes target's folder if that is empty. Returns the exit code.
-int RunSelfRemovalHelper(unsigned long waitHandle, const std::u16string& target, bool deleteSelfAtReboot);
+// then removes target's folder if that is empty, then companyFolder (when
+// given) if that is empty. Returns the exit code.
+int RunSelfRemovalHelper(unsigned long waitHandle, const std::u16string& target, bool deleteSelfAtReboot,
+                         const std::u16string& companyFolder = {});
 
 }  // namespace vo

@@ -11,6 +11,7 @@
 #include "shell/ShellLinks.h"
 #include "shell/UninstallEntry.h"
 #include "shell/UniqueHandle.h"
+#include "shell/VoSysUtils.h"
 
 namespace vo {
 
@@ -138,6 +139,13 @@ RemoveResult WindowsUninstallSystem::DeleteUninstallEntry(const std::u16string& 
   const LONG result = ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, WStr(UninstallKeyPath(keyName)));
   if (result == ERROR_SUCCESS) return RemoveResult::Removed;
   return IsNotFound(DWORD(result)) ? RemoveResult::Missing : RemoveResult::Failed;
+}
+
+std::u16string WindowsUninstallSystem::ProgramFilesFolder() {
+  // The variable the installer's proposal starts from (for a 32-bit program
+  // on 64-bit Windows, the x86 folder), in its long form.
+  const std::u16string folder = GetEnvironmentText(u"PROGRAMFILES");
+  return folder.empty() ? folder : WithoutTrailingBackslash(LongPath(folder));
 }
 
 }  // namespace vo

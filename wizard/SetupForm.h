@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "settings/ProductSettings.h"
 #include "shell/UniqueHandle.h"
@@ -18,11 +19,18 @@
 
 namespace vo {
 
+// What start-up hands the wizard besides the installation run.
+struct WizardStart {
+  std::u16string presetFolder;           // /D= of the command line; empty for the proposal
+  std::u16string requiredSpaceFallback;  // shown as the required space when setting 1012 is empty
+  PackageCheck packageCheck;             // asked at Install (WizardController::SetPackageCheck)
+};
+
 class TForm1 : public WizardView {
  public:
   // icon is the application icon the window shows; runner is the
   // installation run behind Install.
-  TForm1(HINSTANCE instance, HICON icon, InstallationRunner runner);
+  TForm1(HINSTANCE instance, HICON icon, InstallationRunner runner, WizardStart start = {});
   ~TForm1() override;
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
@@ -36,6 +44,8 @@ class TForm1 : public WizardView {
   void Show();
 
   HWND Handle() const { return fWindow; }
+  // How the run ended (Cancelled until the controller exists).
+  WizardOutcome Outcome() const;
 
   // For the event loop: keyboard handling of a queued message (access keys,
   // Tab, Enter, Escape); true when the message was handled.

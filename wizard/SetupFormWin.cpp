@@ -163,6 +163,7 @@ struct TForm1::Impl {
   HINSTANCE instance;
   HICON icon;
   InstallationRunner runner;
+  WizardStart start;
 
   HWND controls[kIdLastControl + 1] = {};
   UniqueGdiObject fonts[kFontCount];
@@ -187,7 +188,8 @@ struct TForm1::Impl {
   HWND lastFocus = nullptr;
   HWND defaultButton = nullptr;
 
-  Impl(TForm1& f, HINSTANCE i, HICON c, InstallationRunner r) : form(f), instance(i), icon(c), runner(r) {}
+  Impl(TForm1& f, HINSTANCE i, HICON c, InstallationRunner r, WizardStart s)
+      : form(f), instance(i), icon(c), runner(r), start(std::move(s)) {}
 
   HWND Control(int id) const { return controls[id]; }
 
@@ -625,6 +627,7 @@ void TForm1::Impl::ApplyTexts() {
 void TForm1::Impl::FormCreate(int language) {
   uiLanguage = language;
   settings = ReadProductSettings(LoadProductSetting, uiLanguage);
+  if (settings.RequiredSpaceText.empty()) settings.RequiredSpaceText = start.requiredSpaceFallback;
   LoadPictures();
   texts = MakeWizardTexts(uiLanguage);
   ApplyTexts();
@@ -649,9 +652,10 @@ void TForm1::Impl::FormCreate(int language) {
         return run ? run(InstallationContext{form, texts, settings}, installDir, progress) : false;
       });
   controller->Start();
+  controller->SetPackageCheck(start.packageCheck);
   ::ShowWindow(controls[kIdChkSCOnQuick], major < 6 ? SW_SHOWNA : SW_HIDE);
   system.SetOwner(form.Handle());
-  controller->ProposeDefaultFolder();
+  controller->ProposeDefaultFolder(start.presetFolder);
 }
 
 // The frame the system would draw around the window at 96 DPI. Windows 10
@@ -749,8 +753,12 @@ void TForm1::Impl::UpdateDefaultButton() {
   defaultButton = wanted;
 }
 
-TForm1::TForm1(HINSTANCE instance, HICON icon, InstallationRunner runner)
-    : fImpl(std::make_unique<Impl>(*this, instance, icon, runner)) {}
+TForm1::TForm1(HINSTANCE instance, HICON icon, InstallationRunner runner, WizardStart start)
+    : fImpl(std::make_unique<Impl>(*this, instance, icon, runner, std::move(start))) {}
+
+WizardOutcome TForm1::Outcome() const {
+  return fImpl->controller ? fImpl->controller->Outcome() : WizardOutcome::Cancelled;
+}
 
 TForm1::~TForm1() {
   if (fWindow && ::IsWindow(fWindow)) {

@@ -1,9 +1,6 @@
 #include "wizard/WizardController.h"
 
-#include <exception>
 #include <utility>
-
-#include "settings/ProductSettings.h"
 
 namespace vo {
 
@@ -56,11 +53,23 @@ void WizardController::btnNextClick() {
 
 void WizardController::Install() {
   fInstallDir = NormalizeInstallDir(fView.SetupDirText());
+  // A damaged package would fail halfway through the files; nothing is
+  // written, not even the folder, and there is nothing to try again.
+  if (fPackageCheck && !fPackageCheck()) {
+    fOutcome = WizardOutcome::Damaged;
+    fView.ShowPlainMessage(fTexts.DamagedInstallerText);
+    fView.CloseWindow();
+    return;
+  }
   if (!fSystem.ForceDirectories(fInstallDir)) {
     fView.ShowPlainMessage(fTexts.FolderCreateErrorText);
     return;
   }
-  if (!fRun || !fRun(fInstallDir, [this](int percent) { OnExtractProgress(percent); })) return;
+  if (!fRun || !fRun(fInstallDir, [this](int percent) { OnExtractProgress(percent); })) {
+    fOutcome = WizardOutcome::ExtractionFailed;
+    return;
+  }
+  fOutcome = WizardOutcome::Installed;
   // The buttons stay disabled: step 4 hides Back and Cancel, and the next
   // refresh enables Next.
   fView.MoveBannerToCompletionPage();
@@ -88,26 +97,13 @@ std::u16string WizardController::NormalizeInstallDir(const std::u16string& folde
   return dir.substr(first, last - first);
 }
 
-std::u16string WizardController::ShortcutFolder(const std::u16string& locationKey) {
-  // A shortcut that cannot be read (a shell folder value of the wrong type, a
-  // missing shell link class) is no proposal; the next source is tried.
-  try {
-    return fSystem.FindShortcutTargetDir(fProductName, locationKey);
-  } catch (const std::exception&) {
-    return {};
-  }
-}
-
-void WizardController::ProposeDefaultFolder() {
+void WizardController::ProposeDefaultFolder(const std::u16string& presetFolder) {
   fFixedDriveLetters = fSystem.GetFixedDriveLetters();
-  std::u16string dir = ShortcutFolder(u"QuickLaunch");
-  if (dir.empty()) dir = ShortcutFolder(u"Desktop");
-  if (!dir.empty()) {
-    dir.pop_back();  // the shortcut's folder ends in a backslash; the text does not
-    SetSetupDirText(dir);
-  } else {
-    SetSetupDirText(DefaultInstallFolder(fSystem.EnvironmentValue(u"PROGRAMFILES"), fCompanyFolder, fExeBaseName));
+  if (!presetFolder.empty()) {
+    SetSetupDirText(presetFolder);
+    return;
   }
+  SetSetupDirText(ProposeInstallFolder(fSystem, fProductName, fExeBaseName, fCompanyFolder).folder);
 }
 
 void WizardController::SetSetupDirText(const std::u16string& text) {

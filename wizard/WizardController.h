@@ -18,27 +18,22 @@
 #include <functional>
 #include <string>
 
+#include "wizard/DestinationFolder.h"
 #include "wizard/WizardTexts.h"
 #include "wizard/WizardView.h"
 
 namespace vo {
 
 // The system around the wizard: shell helpers, the file system and the
-// program launcher, faked in tests.
-class WizardSystem {
+// program launcher, faked in tests. The shortcut look-up and the environment
+// come from FolderProposalSource.
+class WizardSystem : public FolderProposalSource {
  public:
-  virtual ~WizardSystem() = default;
   // Upper-case letters of the fixed drives, in order ("CD").
   virtual std::u16string GetFixedDriveLetters() = 0;
-  // The folder (ending in a backslash) of the product's shortcut under
-  // locationKey ("QuickLaunch" or "Desktop"), or empty. May raise.
-  virtual std::u16string FindShortcutTargetDir(const std::u16string& productName,
-                                               const std::u16string& locationKey) = 0;
   // Free bytes of the drive named by letter, or -1.
   virtual int64_t GetDriveFreeBytes(char16_t letter) = 0;
   virtual std::u16string FormatByteSize(int64_t size) = 0;
-  // The value of an environment variable, or empty when it is not set.
-  virtual std::u16string EnvironmentValue(const std::u16string& name) = 0;
   // The system folder picker with prompt as its title; the chosen
   // file-system folder, or empty when cancelled.
   virtual std::u16string BrowseForFolder(const std::u16string& prompt) = 0;
@@ -56,6 +51,19 @@ class WizardSystem {
 // the progress bar. Raises nothing.
 using InstallationRun = std::function<bool(const std::u16string& installDir, const ProgressHandler& progress)>;
 
+// Asked at Install, before the destination folder is made: false when the
+// installer must not install because its package is damaged. It may wait for
+// a check that runs in the background.
+using PackageCheck = std::function<bool()>;
+
+// How a wizard run ended, for the exit code.
+enum class WizardOutcome {
+  Cancelled,         // closed before an installation succeeded
+  Installed,         // the installation succeeded
+  ExtractionFailed,  // closed after the last Install failed in the extraction stage
+  Damaged,           // Install found the package damaged and closed the wizard
+};
+
 class WizardController {
  public:
   // companyFolder is the folder under Program Files that the default
@@ -66,8 +74,12 @@ class WizardController {
   // Window set-up: step 1, btnNext reads NextCaption, progress at 0.
   void Start();
   // Last step of the window set-up: fills FixedDriveLetters and proposes a
-  // destination folder.
-  void ProposeDefaultFolder();
+  // destination folder (ProposeInstallFolder), or puts presetFolder (given on
+  // the command line) in its place.
+  void ProposeDefaultFolder(const std::u16string& presetFolder = {});
+  // Install asks check first; when it answers false the wizard shows
+  // DamagedInstallerText and closes, having written nothing.
+  void SetPackageCheck(PackageCheck check) { fPackageCheck = std::move(check); }
 
   // Event handlers.
   void ApplicationEvents1Idle() { RefreshView(); }
@@ -86,6 +98,7 @@ class WizardController {
   const std::u16string& InstallDir() const { return fInstallDir; }
   const std::u16string& FixedDriveLetters() const { return fFixedDriveLetters; }
   const WizardTexts& Texts() const { return fTexts; }
+  WizardOutcome Outcome() const { return fOutcome; }
 
   // The folder text as Install takes it: a backslash appended unless the
   // text already ends in one, then characters up to U+0020 trimmed from both
@@ -97,7 +110,6 @@ class WizardController {
   // Sets editSetupDir and runs the change handler, unless the text is already
   // there: setting the same text is no change.
   void SetSetupDirText(const std::u16string& text);
-  std::u16string ShortcutFolder(const std::u16string& locationKey);
 
   WizardView& fView;
   WizardSystem& fSystem;
@@ -106,8 +118,10 @@ class WizardController {
   std::u16string fExeBaseName;
   std::u16string fCompanyFolder;
   InstallationRun fRun;
+  PackageCheck fPackageCheck;
 
   int fWizardStep = 1;
+  WizardOutcome fOutcome = WizardOutcome::Cancelled;
   std::u16string fInstallDir;
   std::u16string fFixedDriveLetters;
 };

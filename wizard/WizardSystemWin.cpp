@@ -3,7 +3,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <vector>
 
 #include "shell/ShellLinks.h"
 #include "shell/VoSysUtils.h"
@@ -76,15 +75,7 @@ int64_t WizardSystemWin::GetDriveFreeBytes(char16_t letter) {
 
 std::u16string WizardSystemWin::FormatByteSize(int64_t size) { return vo::FormatByteSize(size); }
 
-std::u16string WizardSystemWin::EnvironmentValue(const std::u16string& name) {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    DWORD length = ::GetEnvironmentVariableW(WStr(name), buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) return U16(buffer.data(), length);
-    buffer.resize(length);
-  }
-}
+std::u16string WizardSystemWin::EnvironmentValue(const std::u16string& name) { return GetEnvironmentText(name); }
 
 std::u16string WizardSystemWin::BrowseForFolder(const std::u16string& prompt) {
   return vo::BrowseForFolder(fOwner, prompt);

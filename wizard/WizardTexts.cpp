@@ -17,6 +17,7 @@ WizardTexts MakeWizardTexts(int uiLanguage) {
     t.ExtractErrorText =
         u"提取文件到目标文件夹时发生错误。\n\n"
         u"您是否正在运行这个软件的旧版本？如果是，请先关闭它，然后再次点击“安装”。";
+    t.DamagedInstallerText = u"安装程序已损坏，请重新下载。";
     t.BrowsePromptText = u"选择或新建文件夹：";
     t.SpaceAvailableText = u"剩余空间: ";
   } else {
@@ -30,6 +31,7 @@ WizardTexts MakeWizardTexts(int uiLanguage) {
     t.ExtractErrorText =
         u"An error occurred extracting files to the destination folder.\n\n"
         u"Whether you're running an older version of this software? If yes, please close it and then click Install.";
+    t.DamagedInstallerText = u"The installer is damaged. Please download it again.";
     t.BrowsePromptText = u"Select or create a new folder:";
     t.SpaceAvailableText = u"Space available: ";
   }

@@ -19,6 +19,7 @@ struct WizardTexts {
   std::u16string CancelCaption;
   std::u16string FolderCreateErrorText;
   std::u16string ExtractErrorText;
+  std::u16string DamagedInstallerText;  // the package fails its digest; nothing was written
   std::u16string BrowsePromptText;
   std::u16string SpaceAvailableText;
 };

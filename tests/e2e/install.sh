@@ -3,7 +3,7 @@
 # Wine and Xvfb, driven with clicks and keys through every page:
 #   - English on Windows 7 and Chinese on Windows XP, each in a fresh prefix:
 #     every member installed with the package's bytes, "Setup.stp" gone, the
-#     desktop shortcut pointing at the product, the uninstall entry's six
+#     desktop shortcut pointing at the product, the uninstall entry's eleven
 #     values, the Quick Launch box and shortcut on XP only, and the product
 #     started at Finish exactly when its box is checked;
 #   - the running-product guard with the sample product's own window open;
@@ -25,7 +25,7 @@ BUILD=${1:-${BUILD_DIR:-$E2E_ROOT/build/win32}}
 E2E_WIZSPY=$BUILD/gui/wizspy.exe
 E2E_SETUP=$BUILD/examples/DrawvaneSetup.exe
 MANIFEST=$BUILD/examples/drawvane/product/payload.manifest
-e2e_require "$E2E_WIZSPY" "$E2E_SETUP" "$MANIFEST"
+e2e_require "$E2E_WIZSPY" "$E2E_SETUP" "$MANIFEST" "$E2E_STPACK"
 
 NAME_EN='Corvenna Drawvane'
 NAME_ZH='柯雯纳画图'
@@ -39,52 +39,6 @@ fresh_machine() {
   e2e_init "install-$1" || return 1
   wine_set_version "$2"
   make_quick_launch_folder
-}
-
-trim() { sed 's/^[ \t]*//;s/[ \t]*$//' <<<"$1"; }
-
-# The package's members as "installed path|source file" lines, from the
-# manifest the package was built from (paths below the install folder are
-# relative; system-folder members start with "$System$/").
-expected_members() {
-  local target source name
-  while IFS='|' read -r target source name _; do
-    target=$(trim "$target") source=$(trim "$source") name=$(trim "$name")
-    [ -n "$source" ] || continue
-    [ -n "$name" ] || name=$(basename "$source")
-    target=${target//\\//}
-    [ -z "$target" ] || [[ $target == */ ]] || target=$target/
-    echo "$target$name|$source"
-  done < <(grep -v '^[[:space:]]*#' "$MANIFEST")
-  echo "Uninst.exe|$BUILD/uninstall/Uninst.exe"
-}
-
-# Every member where the installer puts it, with the bytes of its source.
-members_installed() {
-  local dir=$1 path source target ok=0
-  while IFS='|' read -r path source; do
-    if [[ $path == \$System\$/* ]]; then
-      target=$(system_folder)/${path#\$System\$/}
-    else
-      target=$dir/$path
-    fi
-    if ! cmp -s "$source" "$target"; then
-      e2e_log "  $target differs from $source or is missing"
-      ok=1
-    fi
-  done < <(expected_members)
-  return $ok
-}
-
-expected_values() {  # install dir, language
-  local dir=$1
-  if [ "$2" = zh ]; then
-    printf '%s\n' "DisplayIcon=${dir}Drawvane.exe" "DisplayName=$NAME_ZH" "DisplayVersion=2.0" \
-      "Publisher=柯雯纳软件工作室" "URLInfoAbout=http://www.corvenna.com/cn/" "UninstallString=\"${dir}Uninst.exe\""
-  else
-    printf '%s\n' "DisplayIcon=${dir}Drawvane.exe" "DisplayName=$NAME_EN" "DisplayVersion=2.0" \
-      "Publisher=Corvenna Software" "URLInfoAbout=http://www.corvenna.com/" "UninstallString=\"${dir}Uninst.exe\""
-  fi | LC_ALL=C sort
 }
 
 # check_installed <tag> <install dir> <zh|en>: what a finished run leaves.

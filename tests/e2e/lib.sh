@@ -310,15 +310,103 @@ system_folder() { echo "$WINEPREFIX/drive_c/windows/system32"; }
 # and the installer makes its shortcut only where the folder exists.
 make_quick_launch_folder() { mkdir -p "$(dirname "$(quick_launch_link x)")"; }
 
-# uninstall_values <key name>: the entry's values as sorted "name=data" lines.
-# regedit exports UTF-16 with backslashes and quotes escaped.
+# uninstall_values <key name>: the entry's values as sorted "name=data" lines,
+# a REG_DWORD as "name=dword:0000abcd". regedit exports UTF-16 with
+# backslashes and quotes escaped in texts.
 uninstall_values() {
   local out=$E2E_TMP/entry.reg
   rm -f "$out"
   wine regedit /E "$(win_path "$E2E_TMP")\\entry.reg" "$UNINSTALL_KEY\\$1" >/dev/null 2>&1
   [ -f "$out" ] || return 0
   iconv -f UTF-16 -t UTF-8 "$out" | tr -d '\r' |
-    sed -n 's/^"\([^"]*\)"="\(.*\)"$/\1=\2/p' | sed 's/\\\\/\\/g; s/\\"/"/g' | LC_ALL=C sort
+    sed -n 's/^"\([^"]*\)"="\(.*\)"$/\1=\2/p; s/^"\([^"]*\)"=\(dword:[0-9a-f]*\)$/\1=\2/p' |
+    sed 's/\\\\/\\/g; s/\\"/"/g' | LC_ALL=C sort
+}
+
+# entry_key_exists <key name>: the uninstall entry's key is there at all.
+entry_key_exists() { wine reg query "$UNINSTALL_KEY\\$1" >/dev/null 2>&1; }
+
+# --- the sample product's package -------------------------------------------------
+# The scripts that install the sample product set BUILD (the win32 build) and
+# MANIFEST (the payload manifest its package was built from).
+
+trim() { sed 's/^[ \t]*//;s/[ \t]*$//' <<<"$1"; }
+
+# The package's members as "installed path|source file" lines, from the
+# manifest the package was built from (paths below the install folder are
+# relative; system-folder members start with "$System$/").
+expected_members() {
+  local target source name
+  while IFS='|' read -r target source name _; do
+    target=$(trim "$target") source=$(trim "$source") name=$(trim "$name")
+    [ -n "$source" ] || continue
+    [ -n "$name" ] || name=$(basename "$source")
+    target=${target//\\//}
+    [ -z "$target" ] || [[ $target == */ ]] || target=$target/
+    echo "$target$name|$source"
+  done < <(grep -v '^[[:space:]]*#' "$MANIFEST")
+  echo "Uninst.exe|$BUILD/uninstall/Uninst.exe"
+}
+
+# Every member where the installer puts it, with the bytes of its source.
+members_installed() {
+  local dir=$1 path source target ok=0
+  while IFS='|' read -r path source; do
+    if [[ $path == \$System\$/* ]]; then
+      target=$(system_folder)/${path#\$System\$/}
+    else
+      target=$dir/$path
+    fi
+    if ! cmp -s "$source" "$target"; then
+      e2e_log "  $target differs from $source or is missing"
+      ok=1
+    fi
+  done < <(expected_members)
+  return $ok
+}
+
+# The package's unpacked size in kilobytes, rounded up, as the package tool of
+# the native build lists it.
+E2E_STPACK=${E2E_STPACK:-$E2E_ROOT/build/native-asan/tools/stpack}
+package_kilobytes() {
+  local bytes
+  bytes=$("$E2E_STPACK" list "$BUILD/examples/DrawvaneSetup.exe" 2>/dev/null | head -n 1 |
+    sed -n 's/.* \([0-9]*\) unpacked.*/\1/p')
+  echo $(((bytes + 1023) / 1024))
+}
+
+# package_of <setup.exe> <out.stp>: the package an installer carries (its
+# SetupPackage resource), as a file, read with Debian's python3-pefile.
+package_of() {
+  /usr/bin/python3 - "$1" "$2" <<'EOF'
+import pefile, sys
+pe = pefile.PE(sys.argv[1])
+for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+    if kind.name is not None and str(kind.name) == 'STPFILE':
+        for name in kind.directory.entries:
+            if name.name is not None and str(name.name) == 'SETUPPACKAGE':
+                data = name.directory.entries[0].data.struct
+                open(sys.argv[2], 'wb').write(pe.get_data(data.OffsetToData, data.Size))
+                sys.exit(0)
+sys.exit('no SetupPackage resource in ' + sys.argv[1])
+EOF
+}
+
+# expected_values <install dir> <zh|en>: the sample product's eleven entry
+# values as uninstall_values prints them.
+expected_values() {
+  local dir=$1 location=${1%\\} kb
+  kb=$(printf 'dword:%08x' "$(package_kilobytes)")
+  {
+    if [ "$2" = zh ]; then
+      printf '%s\n' "DisplayName=柯雯纳画图" "Publisher=柯雯纳软件工作室" "URLInfoAbout=http://www.corvenna.com/cn/"
+    else
+      printf '%s\n' "DisplayName=Corvenna Drawvane" "Publisher=Corvenna Software" "URLInfoAbout=http://www.corvenna.com/"
+    fi
+    printf '%s\n' "DisplayIcon=${dir}Drawvane.exe" "DisplayVersion=2.0" "UninstallString=\"${dir}Uninst.exe\"" \
+      "QuietUninstallString=\"${dir}Uninst.exe\" /S" "InstallLocation=$location" "EstimatedSize=$kb" \
+      "NoModify=dword:00000001" "NoRepair=dword:00000001"
+  } | LC_ALL=C sort
 }
 
 # link_target <file.lnk>: the shortcut's target and working folder.

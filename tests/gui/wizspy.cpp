@@ -18,6 +18,15 @@
 //                                      until release exists (two minutes at most)
 //   wizspy measure <in> <out>          measures texts as the wizard's controls
 //                                      draw them (see MeasureTexts)
+//   wizspy watch <report> <program> [arguments]
+//                                      starts program (arguments appended to
+//                                      its quoted path as they are) and watches
+//                                      it until it ends: every window it owns,
+//                                      top-level (shown or hidden) or
+//                                      message-only, goes to report as
+//                                      "window|class|title|visible", then
+//                                      "exit|<exit code>"; exit code 0, or 2
+//                                      when the program cannot be started
 //   wizspy                             writes "launched.txt" beside itself (the
 //                                      product the wizard starts at Finish)
 //
@@ -36,6 +45,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -307,6 +317,57 @@ int MeasureTexts(const wchar_t* inPath, const wchar_t* outPath) {
   ::DeleteDC(dc);
   std::fclose(in);
   std::fclose(out);
+struct Watched {
+  DWORD processId;
+  std::set<HWND> seen;
+  FILE* out;
+};
+
+void NoteWindow(Watched& watched, HWND window) {
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner != watched.processId || !watched.seen.insert(window).second) return;
+  std::fprintf(watched.out, "window|%s|%s|%d\n", Utf8(ClassOf(window)).c_str(), Escape(Utf8(TextOf(window))).c_str(),
+               ::IsWindowVisible(window) ? 1 : 0);
+  std::fflush(watched.out);
+}
+
+BOOL CALLBACK NoteTopLevel(HWND window, LPARAM param) {
+  NoteWindow(*reinterpret_cast<Watched*>(param), window);
+  return TRUE;
+}
+
+// Every window of the process, looked for every few milliseconds while it
+// runs: the top-level ones (EnumWindows lists hidden ones too) and the
+// message-only ones, which EnumWindows leaves out.
+int Watch(const wchar_t* reportPath, const wchar_t* program, const wchar_t* arguments) {
+  FILE* out = _wfopen(reportPath, L"wb");
+  if (!out) return 2;
+  std::wstring line = L"\"" + std::wstring(program) + L"\"";
+  if (arguments && *arguments) line += L" " + std::wstring(arguments);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessW(program, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    std::fprintf(out, "error|cannot start the program (%lu)\n", ::GetLastError());
+    std::fclose(out);
+    return 2;
+  }
+  Watched watched{process.dwProcessId, {}, out};
+  for (;;) {
+    ::EnumWindows(NoteTopLevel, reinterpret_cast<LPARAM>(&watched));
+    for (HWND w = ::FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); w;
+         w = ::FindWindowExW(HWND_MESSAGE, w, nullptr, nullptr)) {
+      NoteWindow(watched, w);
+    }
+    if (::WaitForSingleObject(process.hProcess, 5) == WAIT_OBJECT_0) break;
+  }
+  DWORD exitCode = 0;
+  ::GetExitCodeProcess(process.hProcess, &exitCode);
+  std::fprintf(out, "exit|%lu\n", exitCode);
+  std::fclose(out);
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
   return 0;
 }
 
@@ -337,5 +398,9 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"find" && argc > 3) return FindExactWindow(argv[2], argv[3], argc > 4 ? _wtoi(argv[4]) : 10000);
   if (mode == L"measure" && argc > 3) return MeasureTexts(argv[2], argv[3]);
   std::fputs("usage: wizspy dump|msgbox <out> [ms] | product <class> <title> | find <class> <title> [ms]\n", stderr);
+  if (mode == L"watch" && argc > 3) return Watch(argv[2], argv[3], argc > 4 ? argv[4] : nullptr);
+  std::fputs("usage: wizspy dump|msgbox <out> [ms] | product <class> <title> | find <class> <title> [ms] |"
+             " watch <report> <program> [arguments]\n",
+             stderr);
   return 2;
 }

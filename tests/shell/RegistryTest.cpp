@@ -67,6 +67,7 @@ TEST_F(RegistryRefusalTest, CreateKeyPathRaisesWithTheKeyPath) {
 
 TEST_F(RegistryRefusalTest, WriteReturnsFalseAndWritesNothing) {
   EXPECT_FALSE(RegWriteStringValue(HKEY_CURRENT_USER, fRefused, u"Name", u"text"));
+  EXPECT_FALSE(RegWriteDwordValue(HKEY_CURRENT_USER, fRefused, u"Number", 1));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, fRefused));
 }
 
@@ -93,6 +94,26 @@ TEST_F(RegistryTest, WrittenTextReadsBackAsTerminatedRegSz) {
     EXPECT_EQ(raw.data[raw.data.size() - 2], 0);
     EXPECT_EQ(U8(RegReadStringValue(HKEY_CURRENT_USER, deepKey, c.name)), U8(c.text));
   }
+}
+
+TEST_F(RegistryTest, DwordReadsBackAsFourLittleEndianBytes) {
+  const std::u16string deepKey = kTestKey + u"\\Numbers";  // created by the write
+  for (uint32_t number : {0u, 1u, 102400u, 0xFFFFFFFFu}) {
+    EXPECT_TRUE(RegWriteDwordValue(HKEY_CURRENT_USER, deepKey, u"EstimatedSize", number));
+    const RawValue raw = ReadRawValue(HKEY_CURRENT_USER, deepKey, u"EstimatedSize");
+    ASSERT_TRUE(raw.exists);
+    EXPECT_EQ(raw.type, DWORD(REG_DWORD));
+    ASSERT_EQ(raw.data.size(), 4u);
+    EXPECT_EQ(uint32_t(raw.data[0]) | uint32_t(raw.data[1]) << 8 | uint32_t(raw.data[2]) << 16 |
+                  uint32_t(raw.data[3]) << 24,
+              number);
+  }
+  // A text value of that name is replaced, type and all.
+  ASSERT_TRUE(RegWriteStringValue(HKEY_CURRENT_USER, deepKey, u"NoModify", u"yes"));
+  ASSERT_TRUE(RegWriteDwordValue(HKEY_CURRENT_USER, deepKey, u"NoModify", 1));
+  EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, deepKey, u"NoModify").type, DWORD(REG_DWORD));
+  EXPECT_EQ(RegistryErrorOf([&] { RegReadStringValue(HKEY_CURRENT_USER, deepKey, u"NoModify"); }),
+            "Invalid data type for 'NoModify'");
 }
 
 TEST_F(RegistryTest, WriteOverwritesAnExistingValue) {

@@ -73,6 +73,7 @@ class FakeSystem : public UninstallSystem {
     entries.erase(keyName);
     return RemoveResult::Removed;
   }
+  std::u16string ProgramFilesFolder() override { return programFiles; }
 
   std::set<std::u16string, Less> files;
   std::set<std::u16string, Less> folders;
@@ -80,6 +81,7 @@ class FakeSystem : public UninstallSystem {
   std::map<std::u16string, std::u16string, Less> links;  // link path -> target (the link is also in files)
   std::map<std::u16string, std::u16string> entries;      // key name -> UninstallString
   std::set<std::u16string> lockedEntries;
+  std::u16string programFiles = u"C:\\Program Files";
   std::vector<std::u16string> log;
 };
 
@@ -223,6 +225,75 @@ TEST(RunRemoval, RunFromElsewhereRemovesTheUninstallerAndTheFolderToo) {
   EXPECT_EQ(report.foldersRemoved, 3);
   EXPECT_EQ(system.folders.count(u"C:\\Program Files\\Drawvane"), 0u);
   EXPECT_TRUE(report.Complete());
+}
+
+TEST(RunRemoval, TheCompanyFolderGoesOnceTheLastProductInItHasGone) {
+  const std::u16string company = u"C:\\Program Files\\Corvenna Soft";
+  const std::u16string installDir = company + u"\\Drawvane\\";
+  UninstallList list = SampleList();
+  list.companyFolder = u"corvenna soft";  // compared as Windows compares names
+  struct Case {
+    const char* name;
+    std::u16string runningExe;
+    std::function<void(FakeSystem&)> change;
+    std::u16string pending;  // for the self-removal helper
+    bool removedNow;
+    bool remains;
+  };
+  const Case cases[] = {
+      // The uninstaller in the install folder keeps it until the helper runs,
+      // so the helper removes the company folder after it.
+      {"run from the install folder", installDir + u"Uninst.exe", [](FakeSystem&) {}, company, false, true},
+      {"run from elsewhere", u"C:\\Temp\\Uninst.exe", [](FakeSystem&) {}, u"", true, false},
+      {"another product stays in it", u"C:\\Temp\\Uninst.exe",
+       [&](FakeSystem& s) { s.AddFile(company + u"\\Other\\Other.exe"); }, u"", false, true},
+      {"the user's file keeps the install folder and so the company folder", u"C:\\Temp\\Uninst.exe",
+       [&](FakeSystem& s) { s.AddFile(installDir + u"notes.txt"); }, u"", false, true},
+      {"program files unknown", installDir + u"Uninst.exe", [](FakeSystem& s) { s.programFiles.clear(); }, u"",
+       false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSystem system;
+    for (const std::u16string& file : list.files) system.AddFile(installDir + file);
+    c.change(system);
+    const RemovalReport report = RunRemoval(list, installDir, c.runningExe, system);
+    EXPECT_EQ(report.companyFolderPending, c.pending);
+    EXPECT_EQ(report.companyFolderRemoved, c.removedNow);
+    EXPECT_EQ(system.folders.count(company) > 0, c.remains);
+    EXPECT_TRUE(report.Complete());
+  }
+}
+
+TEST(CompanyFolderToRemove, OnlyTheListedParentDirectlyInProgramFiles) {
+  UninstallList list;
+  list.companyFolder = u"Corvenna Soft";
+  struct Case {
+    std::u16string installDir, programFiles, companyFolder, removed;
+  };
+  const Case cases[] = {
+      {u"C:\\Program Files\\Corvenna Soft\\Drawvane\\", u"C:\\Program Files", u"Corvenna Soft",
+       u"C:\\Program Files\\Corvenna Soft"},
+      {u"c:\\program files\\CORVENNA SOFT\\Drawvane\\", u"C:\\Program Files\\", u"Corvenna Soft",
+       u"c:\\program files\\CORVENNA SOFT"},
+      {u"C:\\Program Files (x86)\\Corvenna Soft\\Drawvane\\", u"C:\\Program Files (x86)", u"Corvenna Soft",
+       u"C:\\Program Files (x86)\\Corvenna Soft"},
+      // A folder the user chose elsewhere, or one level deeper, stays.
+      {u"D:\\Corvenna Soft\\Drawvane\\", u"C:\\Program Files", u"Corvenna Soft", u""},
+      {u"C:\\Program Files\\Corvenna Soft\\Tools\\Drawvane\\", u"C:\\Program Files", u"Corvenna Soft", u""},
+      {u"C:\\Program Files\\Drawvane\\", u"C:\\Program Files", u"Corvenna Soft", u""},
+      {u"C:\\Program Files\\Other Soft\\Drawvane\\", u"C:\\Program Files", u"Corvenna Soft", u""},
+      // Never a drive's root.
+      {u"C:\\Drawvane\\", u"C:\\", u"Drawvane", u""},
+      // No company folder listed (an old list, or a product without one).
+      {u"C:\\Program Files\\Corvenna Soft\\Drawvane\\", u"C:\\Program Files", u"", u""},
+      {u"C:\\Program Files\\Corvenna Soft\\Drawvane\\", u"", u"Corvenna Soft", u""},
+  };
+  for (const Case& c : cases) {
+    list.companyFolder = c.companyFolder;
+    EXPECT_EQ(CompanyFolderToRemove(list, c.installDir, c.programFiles), c.removed)
+        << testing::PrintToString(c.installDir) << " " << testing::PrintToString(c.programFiles);
+  }
 }
 
 TEST(RemovalReport, AFailedSelfRemovalLeavesTheUninstallerAndItsFolder) {

@@ -26,6 +26,7 @@ TEST(ParseUninstallCommand, ReadsTheSilentSwitchAndTheHelperArguments) {
   };
   for (const Case& c : cases) {
     const UninstallCommand command = ParseUninstallCommand(c.arguments);
+    EXPECT_EQ(command.companyFolder, u"");
     SCOPED_TRACE(testing::PrintToString(c.arguments));
     EXPECT_EQ(command.silent, c.silent);
     EXPECT_EQ(command.cleanup, c.cleanup);
@@ -33,6 +34,14 @@ TEST(ParseUninstallCommand, ReadsTheSilentSwitchAndTheHelperArguments) {
     EXPECT_EQ(command.cleanupTarget, c.target);
     EXPECT_EQ(command.deleteSelfAtReboot, c.reboot);
   }
+}
+
+TEST(ParseUninstallCommand, TheHelperTakesTheCompanyFolderToRemoveLast) {
+  const UninstallCommand command = ParseUninstallCommand(
+      {u"/_cleanup=124", u"C:\\Program Files\\Corvenna Soft\\D\\Uninst.exe", u"/_company=C:\\Program Files\\Corvenna Soft"});
+  EXPECT_TRUE(command.cleanup);
+  EXPECT_EQ(command.cleanupTarget, u"C:\\Program Files\\Corvenna Soft\\D\\Uninst.exe");
+  EXPECT_EQ(command.companyFolder, u"C:\\Program Files\\Corvenna Soft");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ namespace vo {
 namespace {
 
 UninstallListProduct SampleProduct() {
-  return {u"TfrmImageEditor", u"Drawvane", u"柯雯纳画图", u"Corvenna Drawvane", u"柯雯纳画图"};
+  return {u"TfrmImageEditor", u"Drawvane", u"柯雯纳画图", u"Corvenna Drawvane", u"柯雯纳画图", u""};
 }
 
 TEST(PlainRelativePath, KeepsPathsInsideTheFolderAndRejectsTheRest) {
@@ -58,7 +58,7 @@ TEST(InstalledMemberPath, FollowsWhereTheExtractorWritesEachMember) {
         << testing::PrintToString(c.member.targetFolder) << " " << testing::PrintToString(c.member.fileName);
 }
 
-TEST(ReadUninstallListProduct, TakesSettings1001To1005) {
+TEST(ReadUninstallListProduct, TakesSettings1001To1005And1013) {
   const UninstallListProduct product = ReadUninstallListProduct([](int id) {
     const std::string text = std::to_string(id);
     return std::u16string(text.begin(), text.end());
@@ -68,6 +68,33 @@ TEST(ReadUninstallListProduct, TakesSettings1001To1005) {
   EXPECT_EQ(product.windowTitleAlt, u"1003");
   EXPECT_EQ(product.productNameEn, u"1004");
   EXPECT_EQ(product.productNameZh, u"1005");
+  EXPECT_EQ(product.companyFolder, u"1013");
+  // The company folder as the installer uses it: the default when the
+  // product sets none, nothing for ".".
+  const std::pair<std::u16string, std::u16string> folders[] = {
+      {u"", u"Corvenna Soft"}, {u".", u""}, {u"Acme Tools", u"Acme Tools"}};
+  for (const auto& [setting, folder] : folders) {
+    EXPECT_EQ(ReadUninstallListProduct([&](int id) { return id == 1013 ? setting : u"x"; }).companyFolder, folder);
+  }
+}
+
+TEST(BuildUninstallList, ListsTheCompanyFolderForTheUninstallerToRemoveOnceEmpty) {
+  UninstallListProduct product = SampleProduct();
+  product.companyFolder = u"Corvenna Soft";
+  const std::string text = BuildUninstallList({{u"", u"Drawvane.exe"}}, product);
+  EXPECT_NE(text.find("UninstallKey.2=Corvenna Drawvane\r\nCompanyFolder=Corvenna Soft\r\nFile=Drawvane.exe\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(ParseUninstallList(text).companyFolder, u"Corvenna Soft");
+  // A list written before the key existed, and a product without a company
+  // folder: nothing to remove above the install folder.
+  EXPECT_EQ(ParseUninstallList(BuildUninstallList({}, SampleProduct())).companyFolder, u"");
+  EXPECT_EQ(ParseUninstallList("Format=1\r\nFile=a.exe\r\n").companyFolder, u"");
+
+  for (const char16_t* bad : {u"Corvenna\\Soft", u"..", u"Soft\r\nFile=..\\x", u"C:", u"Soft."}) {
+    product.companyFolder = bad;
+    EXPECT_THROW(BuildUninstallList({}, product), EUninstallList) << testing::PrintToString(bad);
+  }
 }
 
 TEST(BuildUninstallList, WritesTheDocumentedLines) {
@@ -169,6 +196,9 @@ TEST(ParseUninstallList, RefusesDamagedOrUnsafeLists) {
       {"shortcut with a folder", "Format=1\r\nShortcut=..\\a.lnk\r\n"},
       {"empty key name", "Format=1\r\nUninstallKey=\r\n"},
       {"nested key name", "Format=1\r\nUninstallKey.2=a\\b\r\n"},
+      {"company folder with a path", "Format=1\r\nCompanyFolder=..\\Windows\r\n"},
+      {"company folder that is a drive", "Format=1\r\nCompanyFolder=C:\r\n"},
+      {"empty company folder", "Format=1\r\nCompanyFolder=\r\n"},
   };
   for (const Case& c : cases) EXPECT_THROW(ParseUninstallList(c.text), EUninstallList) << c.what;
 }

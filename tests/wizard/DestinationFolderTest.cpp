@@ -135,6 +135,50 @@ INSTANTIATE_TEST_SUITE_P(DefaultFolder, Proposal, ::testing::ValuesIn(kProposals
                            return std::string(info.param.name);
                          });
 
+TEST(DefaultFolder, ProposalTellsWhereItCameFrom) {
+  // The silent installation proposes through the same function and logs this.
+  struct Case {
+    const char16_t* quickLaunch;
+    const char16_t* desktop;
+    FolderProposalOrigin origin;
+    const char16_t* folder;
+  };
+  const Case cases[] = {
+      {u"C:\\Tools\\", u"D:\\Other\\", FolderProposalOrigin::QuickLaunchShortcut, u"C:\\Tools"},
+      {nullptr, u"D:\\Other\\", FolderProposalOrigin::DesktopShortcut, u"D:\\Other"},
+      {nullptr, nullptr, FolderProposalOrigin::ProgramFiles, u"C:\\Program Files\\Acme\\Drawvane"},
+  };
+  for (const Case& c : cases) {
+    FakeSystem system;
+    system.environment[u"PROGRAMFILES"] = u"C:\\Program Files";
+    if (c.quickLaunch) system.shortcutDirs[u"QuickLaunch"] = c.quickLaunch;
+    if (c.desktop) system.shortcutDirs[u"Desktop"] = c.desktop;
+    const FolderProposal proposal = ProposeInstallFolder(system, u"Corvenna Drawvane", u"Drawvane", u"Acme");
+    EXPECT_EQ(proposal.origin, c.origin);
+    EXPECT_EQ(proposal.folder, std::u16string(c.folder));
+  }
+}
+
+TEST(DefaultFolder, AFolderFromTheCommandLineTakesThePlaceOfTheProposal) {
+  struct Case {
+    const char16_t* preset;
+    bool freeSizeShown;  // the drive test applies to it as to any text
+  };
+  const Case cases[] = {
+      {u"D:\\Some Folder\\With Spaces", true},
+      {u"\\\\server\\share\\Drawvane", false},
+  };
+  for (const Case& c : cases) {
+    Wizard w;
+    w.system.shortcutDirs[u"QuickLaunch"] = u"C:\\Tools\\";
+    w.controller.ProposeDefaultFolder(c.preset);
+    EXPECT_EQ(w.view.setupDirText, std::u16string(c.preset));
+    EXPECT_EQ(w.view.freeSizeVisible, c.freeSizeShown);
+    EXPECT_TRUE(w.system.shortcutLookups.empty());
+    EXPECT_EQ(w.controller.FixedDriveLetters(), u"CD");
+  }
+}
+
 TEST(DefaultFolder, SameTextAsDesignedIsNoChange) {
   Wizard w;
   w.system.environment[u"PROGRAMFILES"] = u"C:\\Program Files";

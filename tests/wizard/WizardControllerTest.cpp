@@ -153,6 +153,87 @@ TEST_P(StateTable, StepCaptionAndButtons) {
 INSTANTIATE_TEST_SUITE_P(Wizard, StateTable, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
+// How a run ends, for the exit code, and the package check Install makes
+// before it touches the disk.
+TEST(WizardController, OutcomeAndPackageCheck) {
+  enum Check { kNoCheck, kIntact, kDamaged };
+  struct Case {
+    const char* name;
+    std::vector<Event> events;
+    Check check;
+    bool folderCreates;
+    std::vector<bool> runResults;  // one per installation run
+    WizardOutcome outcome;
+    int checks;          // times the check was asked
+    int folderAttempts;  // ForceDirectories calls
+    bool closed;
+    const char16_t* message;
+  };
+  const Event N = Event::Next, B = Event::Back, C = Event::Cancel;
+  const Case cases[] = {
+      {"cancelled at once", {C}, kIntact, true, {}, WizardOutcome::Cancelled, 0, 0, true, nullptr},
+      {"cancelled on the destination page", {N, N, C}, kIntact, true, {}, WizardOutcome::Cancelled, 0, 0, true, nullptr},
+      {"installed and finished", {N, N, N, N}, kIntact, true, {true}, WizardOutcome::Installed, 1, 1, true, nullptr},
+      {"installed without a digest to check", {N, N, N}, kNoCheck, true, {true}, WizardOutcome::Installed, 0, 1, false,
+       nullptr},
+      {"extraction failed, then closed", {N, N, N, C}, kIntact, true, {false}, WizardOutcome::ExtractionFailed, 1, 1,
+       true, nullptr},
+      {"extraction failed, back and forth, closed", {N, N, N, B, N, C}, kIntact, true, {false},
+       WizardOutcome::ExtractionFailed, 1, 1, true, nullptr},
+      {"extraction failed, then succeeded", {N, N, N, N}, kIntact, true, {false, true}, WizardOutcome::Installed, 2, 2,
+       false, nullptr},
+      {"folder cannot be made, then cancelled", {N, N, N, C}, kIntact, false, {}, WizardOutcome::Cancelled, 1, 1, true,
+       u"Destination folder can't be created, need to select another folder."},
+      // Damaged: one message, the wizard closes, and not even the folder is made.
+      {"damaged package", {N, N, N}, kDamaged, true, {}, WizardOutcome::Damaged, 1, 0, true,
+       u"The installer is damaged. Please download it again."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeView view;
+    FakeSystem system;
+    system.folderCreates = c.folderCreates;
+    view.setupDirText = u"C:\\Apps\\Drawvane";
+    view.runOnExit = false;
+    size_t runs = 0;
+    WizardController wizard(view, system, kTexts, u"P", u"Drawvane", u"Corvenna Soft",
+                            [&](const std::u16string&, const ProgressHandler&) {
+                              const bool ok = runs < c.runResults.size() && c.runResults[runs];
+                              ++runs;
+                              return ok;
+                            });
+    int checks = 0;
+    if (c.check != kNoCheck) {
+      wizard.SetPackageCheck([&] {
+        // Each Install asks before it makes the folder.
+        EXPECT_EQ(int(system.createdFolders.size()), checks) << "the folder was made before the check";
+        ++checks;
+        return c.check == kIntact;
+      });
+    }
+    wizard.Start();
+    for (Event e : c.events) {
+      if (view.closed) break;
+      switch (e) {
+        case Event::Next: wizard.btnNextClick(); break;
+        case Event::Back: wizard.btnPrevClick(); break;
+        case Event::Cancel: wizard.btnCloseClick(); break;
+        default: break;
+      }
+      wizard.ApplicationEvents1Idle();
+    }
+    EXPECT_EQ(wizard.Outcome(), c.outcome);
+    EXPECT_EQ(checks, c.checks);
+    EXPECT_EQ(int(system.createdFolders.size()), c.folderAttempts);
+    EXPECT_EQ(view.closed, c.closed);
+    if (c.message) {
+      EXPECT_EQ(view.messages, std::vector<std::u16string>{c.message});
+    } else {
+      EXPECT_TRUE(view.messages.empty());
+    }
+  }
+}
+
 TEST(WizardController, NextOnlyGatedByFreeSpaceOnStep3) {
   for (int step = 1; step <= 4; ++step) {
     for (bool freeSize : {false, true}) {
