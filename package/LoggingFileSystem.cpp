@@ -25,6 +25,7 @@ class CountingOutputFile final : public PackageOutputFile {
     }
     fBytes += int64_t(count);
   }
+  void WriteAt(int64_t offset, const void* data, size_t count) override { fInner->WriteAt(offset, data, count); }
 
  private:
   std::unique_ptr<PackageOutputFile> fInner;

@@ -317,6 +317,9 @@ int MeasureTexts(const wchar_t* inPath, const wchar_t* outPath) {
   ::DeleteDC(dc);
   std::fclose(in);
   std::fclose(out);
+  return 0;
+}
+
 struct Watched {
   DWORD processId;
   std::set<HWND> seen;
@@ -397,10 +400,9 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"link" && argc > 3) return ReadLink(argv[2], argv[3]);
   if (mode == L"find" && argc > 3) return FindExactWindow(argv[2], argv[3], argc > 4 ? _wtoi(argv[4]) : 10000);
   if (mode == L"measure" && argc > 3) return MeasureTexts(argv[2], argv[3]);
-  std::fputs("usage: wizspy dump|msgbox <out> [ms] | product <class> <title> | find <class> <title> [ms]\n", stderr);
   if (mode == L"watch" && argc > 3) return Watch(argv[2], argv[3], argc > 4 ? argv[4] : nullptr);
   std::fputs("usage: wizspy dump|msgbox <out> [ms] | product <class> <title> | find <class> <title> [ms] |"
-             " watch <report> <program> [arguments]\n",
+             " measure <in> <out> | watch <report> <program> [arguments]\n",
              stderr);
   return 2;
 }

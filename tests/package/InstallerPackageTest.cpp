@@ -208,6 +208,7 @@ class RefusingFileSystem final : public PackageFileSystem {
   std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string&) override {
     struct Full final : PackageOutputFile {
       void Write(const void*, size_t) override { throw EPackageError(PackageErrorKind::Write, "disk full"); }
+      void WriteAt(int64_t, const void*, size_t) override { throw EPackageError(PackageErrorKind::Write, "disk full"); }
     };
     return std::make_unique<Full>();
   }
