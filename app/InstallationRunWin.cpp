@@ -62,7 +62,7 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
   const std::u16string packageFile = installDir + u"Setup.stp";
   try {
     WritePackageResource(packageFile);
-    ExtractPackage(packageFile, u"", installDir, progress);
+    ExtractPackage(packageFile, installDir, u"", progress);
     ::Sleep(50);
     DeletePackageFile(packageFile);
   } catch (...) {

@@ -165,7 +165,7 @@ Built BuildPackage(const Settings& settings, const fs::path& packagePath) {
 // ---- the two extractions -------------------------------------------------
 
 void ExtractWithPackageCode(const fs::path& package, const fs::path& into) {
-  vo::ExtractPackage(package.u16string(), u"", into.u16string() + u"/", nullptr);
+  vo::ExtractPackage(package.u16string(), into.u16string() + u"/", u"", nullptr);
 }
 
 // The least work: read a member, inflate it in memory, write it.

@@ -214,7 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   ConfinedFileSystem files(scratch.root);
   try {
-    ExtractPackage(ConfinedFileSystem::Utf8(packagePath), u"", ConfinedFileSystem::Utf8(scratch.root) + u"inst\\",
+    ExtractPackage(ConfinedFileSystem::Utf8(packagePath), ConfinedFileSystem::Utf8(scratch.root) + u"inst\\", u"",
                    [](int32_t percent) {
                      if (percent < 0 || percent > 100) std::abort();
                    },

@@ -90,7 +90,7 @@ class Workspace {
   // Extracts out.stp into install/ (system-folder members into sys/) and
   // returns the files of install/ as relative backslash paths, sorted.
   std::vector<std::u16string> ExtractInstallFolder() const {
-    ExtractPackage(Arg("out.stp"), u"", box.Folder("install"), {}, *CreatePlatformFileSystem(box.Folder("sys")));
+    ExtractPackage(Arg("out.stp"), box.Folder("install"), u"", {}, *CreatePlatformFileSystem(box.Folder("sys")));
     std::vector<std::u16string> found;
     for (const auto& item : fs::recursive_directory_iterator(box.Path("install"))) {
       if (!item.is_regular_file()) continue;

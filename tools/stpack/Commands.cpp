@@ -34,17 +34,16 @@ std::string Pad(std::string text, size_t width, bool right) {
   return right ? padding + text : text + padding;
 }
 
-// A source file, read whole (members are held whole in memory anyway).
+// A small text file (the manifest), read whole.
 std::string ReadWholeFile(PackageFileSystem& files, const std::u16string& path) {
   std::unique_ptr<PackageInputFile> input = files.OpenForReading(path);
   const int64_t size = input->Size();
   if (size > std::numeric_limits<int32_t>::max()) {
-    throw ToolError("source file " + Quoted(path) + " has " + std::to_string(size) +
-                    " bytes; a member holds at most 2147483647");
+    throw ToolError(Quoted(path) + " has " + std::to_string(size) + " bytes, too many for a manifest");
   }
   std::string data(static_cast<size_t>(size), '\0');
   if (input->Read(data.data(), data.size()) != data.size()) {
-    throw ToolError("source file " + Quoted(path) + " changed while it was read");
+    throw ToolError(Quoted(path) + " changed while it was read");
   }
   return data;
 }
@@ -67,6 +66,7 @@ struct SourceItem {
   std::u16string path;              // the file to read
   std::string place;                // "manifest.txt:3" or the path below the tree
   std::optional<std::string> data;  // the member's bytes when they are made here, not read from path
+  int64_t size = 0;                 // the member's unpacked size, as measured before the output is created
 };
 
 std::vector<SourceItem> ItemsFromManifest(PackageFileSystem& files, const std::u16string& manifest) {
@@ -210,6 +210,36 @@ std::vector<SourceItem> UninstallerItems(PackageFileSystem& files, const std::ve
   return {program, listItem};
 }
 
+// Each member's size, and a clear refusal before the output is created when
+// a member or the sum of all members passes what the format can carry (the
+// package's own size is only known while it is written; the writer checks it
+// then). Returns the sum.
+int64_t MeasureItems(PackageFileSystem& files, std::vector<SourceItem>& items) {
+  constexpr int64_t kLimit = std::numeric_limits<int32_t>::max();
+  int64_t total = 0;
+  for (SourceItem& item : items) {
+    if (item.data) {
+      item.size = int64_t(item.data->size());
+    } else {
+      try {
+        item.size = files.OpenForReading(item.path)->Size();
+      } catch (const EPackageError& e) {
+        throw ToolError(item.place + ": " + e.what());
+      }
+    }
+    if (item.size > kLimit) {
+      throw ToolError(item.place + ": source file " + Quoted(item.path) + " has " + std::to_string(item.size) +
+                      " bytes; a member holds at most 2147483647 (split it, or leave it out of the package)");
+    }
+    total += item.size;
+    if (total > kLimit) {
+      throw ToolError(item.place + ": with this member the files add up to " + std::to_string(total) +
+                      " bytes; a package holds at most 2147483647 (make two packages, or leave files out)");
+    }
+  }
+  return total;
+}
+
 std::string CipherName(int index) {
   try {
     return CreateCipherByIndex(uint8_t(index))->GetAlgorithm();
@@ -253,6 +283,7 @@ class VerifyingFileSystem final : public PackageFileSystem {
    public:
     explicit Sink(VerifyingFileSystem& owner) : fOwner(owner) {}
     void Write(const void*, size_t count) override { fOwner.bytesChecked += int64_t(count); }
+    bool TruncateToEmpty() override { return true; }
 
    private:
     VerifyingFileSystem& fOwner;
@@ -275,15 +306,11 @@ void BuildPackage(const std::u16string& source, const std::u16string& output, co
     for (SourceItem& item : UninstallerItems(*files, items, *uninstaller)) items.push_back(std::move(item));
   }
   CheckWriterOptions(options);  // before any file is created
-
-  uint64_t totalBytes = 0;
-  for (const SourceItem& item : items) {
-    totalBytes += item.data ? item.data->size() : fs::file_size(fs::path(item.path), ec);
-  }
+  const int64_t totalBytes = MeasureItems(*files, items);
 
   const std::u16string partial = output + u".partial";
   int64_t written = 0;
-  uint64_t doneBytes = 0;
+  int64_t doneBytes = 0;
   try {
     {
       ProgressBar bar;
@@ -291,20 +318,22 @@ void BuildPackage(const std::u16string& source, const std::u16string& output, co
       PackageWriter writer(*out, options);
       for (const SourceItem& item : items) {
         bar.Update(totalBytes ? int(doneBytes * 100 / totalBytes) : 0, U8(item.entry.targetFolder + item.entry.fileName));
-        std::string data;
         try {
-          data = item.data ? *item.data : ReadWholeFile(*files, item.path);
-        } catch (const std::runtime_error& e) {
-          throw ToolError(item.place + ": " + e.what());
-        }
-        try {
-          writer.AddMember(item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir, data.data(), data.size());
+          if (item.data) {
+            writer.AddMember(item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir, item.data->data(),
+                             item.data->size());
+          } else {
+            std::unique_ptr<PackageInputFile> input = files->OpenForReading(item.path);
+            writer.AddMember(item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir, *input);
+          }
         } catch (const std::invalid_argument& e) {
           throw ToolError(item.place + ": " + e.what());
         } catch (const std::length_error& e) {
           throw ToolError(item.place + ": " + e.what());
+        } catch (const std::runtime_error& e) {
+          throw ToolError(item.place + ": " + e.what());
         }
-        doneBytes += data.size();
+        doneBytes += item.size;
       }
       writer.Finish();
       bar.Update(100, "");
@@ -368,7 +397,7 @@ void ExtractPackageTo(const std::u16string& package, const std::u16string& folde
   std::vector<PackageEntry> entries = ReadEntries(*files, package);
   {
     ProgressBar bar;
-    ExtractPackage(package, u"", installDir, [&](int32_t percent) { bar.Update(percent); }, *files);
+    ExtractPackage(package, installDir, u"", [&](int32_t percent) { bar.Update(percent); }, *files);
   }
   PrintOut(U8(package) + ": " + std::to_string(entries.size()) + " member" + (entries.size() == 1 ? "" : "s") +
            " extracted to " + U8(installDir) + " (system folder " + U8(system) + ")\n");
