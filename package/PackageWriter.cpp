@@ -46,15 +46,14 @@ void CheckRelativeFolder(const std::u16string& folder, const std::u16string& who
   }
 }
 
-// Owns a z_stream from deflateInit to deflateEnd and the two buffers it is
-// fed from and drained into; one per writer, reset for every member.
+// Owns a z_stream from deflateInit to deflateEnd, and the buffers a writer
+// feeds it from and drains it into (made when first asked for: a member held
+// in memory is fed straight from there). One per writer, reset per member.
+// Input and output go in the same fixed pieces whoever asks, so the same data
+// always gives the same stream.
 class StreamDeflater {
  public:
-  using ReadFunction = std::function<void(uint8_t* buffer, size_t count)>;
-  using WriteFunction = std::function<void(const uint8_t* data, size_t count)>;
-
-  explicit StreamDeflater(int level)
-      : fInput(new uint8_t[PackageWriter::kInputBufferSize]), fOutput(new uint8_t[PackageWriter::kOutputBufferSize]) {
+  explicit StreamDeflater(int level) {
     const int rc = deflateInit(&fStream, level);
     if (rc == Z_MEM_ERROR) throw std::bad_alloc();
     if (rc != Z_OK) throw std::runtime_error("zlib cannot start compressing at level " + std::to_string(level));
@@ -63,38 +62,50 @@ class StreamDeflater {
   StreamDeflater(const StreamDeflater&) = delete;
   StreamDeflater& operator=(const StreamDeflater&) = delete;
 
-  // Compresses the size bytes that read delivers (asked for at most one input
-  // buffer at a time) into one zlib stream handed to write in pieces; returns
-  // the stream's length.
-  int64_t Compress(int64_t size, const ReadFunction& read, const WriteFunction& write) {
-    if (deflateReset(&fStream) != Z_OK) throw std::runtime_error("zlib cannot start a new stream");
-    fStream.next_in = fInput.get();
+  // Compresses size bytes into one zlib stream and returns its length.
+  // next(count) gives the next count bytes of input (count is at most
+  // kInputBufferSize); room() gives kOutputBufferSize bytes of space for
+  // output, and made(n) takes the first n of them.
+  template <typename Next, typename Room, typename Made>
+  int64_t Compress(int64_t size, Next&& next, Room&& room, Made&& made) {
+    // deflateInit leaves the stream as a reset would; a second reset would
+    // clear zlib's hash table again for nothing.
+    if (!fFresh && deflateReset(&fStream) != Z_OK) throw std::runtime_error("zlib cannot start a new stream");
+    fFresh = false;
     fStream.avail_in = 0;
     int64_t unread = size;
     int64_t packed = 0;
     for (;;) {
       if (fStream.avail_in == 0 && unread > 0) {
         const size_t count = size_t(std::min<int64_t>(unread, int64_t(PackageWriter::kInputBufferSize)));
-        read(fInput.get(), count);
-        unread -= int64_t(count);
-        fStream.next_in = fInput.get();
+        fStream.next_in = const_cast<Bytef*>(next(count));
         fStream.avail_in = uInt(count);
+        unread -= int64_t(count);
       }
-      fStream.next_out = fOutput.get();
+      uint8_t* const space = room();
+      fStream.next_out = space;
       fStream.avail_out = uInt(PackageWriter::kOutputBufferSize);
       const int rc = deflate(&fStream, unread == 0 ? Z_FINISH : Z_NO_FLUSH);
       if (rc == Z_STREAM_ERROR) throw std::runtime_error("zlib failed while compressing");
-      const size_t made = PackageWriter::kOutputBufferSize - fStream.avail_out;
-      if (made > 0) {
-        write(fOutput.get(), made);
-        packed += int64_t(made);
-      }
+      const size_t produced = PackageWriter::kOutputBufferSize - fStream.avail_out;
+      made(produced);
+      packed += int64_t(produced);
       if (rc == Z_STREAM_END) return packed;
     }
   }
 
+  uint8_t* InputBuffer() {
+    if (!fInput) fInput.reset(new uint8_t[PackageWriter::kInputBufferSize]);
+    return fInput.get();
+  }
+  uint8_t* OutputBuffer() {
+    if (!fOutput) fOutput.reset(new uint8_t[PackageWriter::kOutputBufferSize]);
+    return fOutput.get();
+  }
+
  private:
   z_stream fStream{};
+  bool fFresh = true;
   std::unique_ptr<uint8_t[]> fInput;
   std::unique_ptr<uint8_t[]> fOutput;
 };
@@ -112,11 +123,13 @@ std::string CompressMember(const void* data, size_t size, int level) {
   std::string packed;
   deflater.Compress(
       int64_t(size),
-      [&](uint8_t* buffer, size_t count) {
-        std::memcpy(buffer, from, count);
+      [&](size_t count) {
+        const uint8_t* piece = from;
         from += count;
+        return piece;
       },
-      [&](const uint8_t* bytes, size_t count) { packed.append(reinterpret_cast<const char*>(bytes), count); });
+      [&] { return deflater.OutputBuffer(); },
+      [&](size_t produced) { packed.append(reinterpret_cast<const char*>(deflater.OutputBuffer()), produced); });
   return packed;
 }
 
@@ -277,16 +290,18 @@ void PackageWriter::CheckMember(const std::u16string& targetFolder, const std::u
 
 void PackageWriter::AddStreamed(const std::u16string& targetFolder, const std::u16string& fileName,
                                 bool useInstallDir, int64_t size,
-                                const std::function<void(uint8_t*, size_t)>& read) {
+                                const std::function<const uint8_t*(size_t)>& next) {
   CheckMember(targetFolder, fileName, size);
   if (!fDeflater) fDeflater = std::make_unique<Deflater>(fOptions.level);
   fBroken = true;
-  const int64_t packed = fDeflater->Compress(size, read, [&](const uint8_t* data, size_t count) {
-    if (fWritten + int64_t(count) > kFormatLimit) {
-      throw std::length_error("with file " + Quoted(fileName) + " the package grows past 2147483647 bytes");
-    }
-    Put(data, count);
-  });
+  const int64_t packed = fDeflater->Compress(
+      size, next, [&] { return fDeflater->OutputBuffer(); },
+      [&](size_t count) {
+        if (fWritten + int64_t(count) > kFormatLimit) {
+          throw std::length_error("with file " + Quoted(fileName) + " the package grows past 2147483647 bytes");
+        }
+        if (count > 0) Put(fDeflater->OutputBuffer(), count);
+      });
   fBroken = false;
   fUnpackedTotal += size;
   fRows.push_back(FileTableRowCells(targetFolder, fileName, int32_t(packed), int32_t(size), useInstallDir));
@@ -297,8 +312,10 @@ void PackageWriter::AddMember(const std::u16string& targetFolder, const std::u16
   const int64_t size = source.Size();
   CheckMember(targetFolder, fileName, size);
   source.Seek(0);
+  if (!fDeflater) fDeflater = std::make_unique<Deflater>(fOptions.level);
   int64_t delivered = 0;
-  AddStreamed(targetFolder, fileName, useInstallDir, size, [&](uint8_t* buffer, size_t count) {
+  AddStreamed(targetFolder, fileName, useInstallDir, size, [&](size_t count) {
+    uint8_t* buffer = fDeflater->InputBuffer();
     const size_t got = source.Read(buffer, count);
     delivered += int64_t(got);
     if (got != count) {
@@ -306,15 +323,17 @@ void PackageWriter::AddMember(const std::u16string& targetFolder, const std::u16
                                                       std::to_string(delivered) + " of its " + std::to_string(size) +
                                                       " bytes; it changed while it was packed");
     }
+    return buffer;
   });
 }
 
 void PackageWriter::AddMember(const std::u16string& targetFolder, const std::u16string& fileName, bool useInstallDir,
                               const void* data, size_t size) {
   const auto* from = static_cast<const uint8_t*>(data);
-  AddStreamed(targetFolder, fileName, useInstallDir, int64_t(size), [&](uint8_t* buffer, size_t count) {
-    std::memcpy(buffer, from, count);
+  AddStreamed(targetFolder, fileName, useInstallDir, int64_t(size), [&](size_t count) {
+    const uint8_t* piece = from;
     from += count;
+    return piece;
   });
 }
 

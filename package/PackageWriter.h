@@ -117,7 +117,7 @@ class PackageWriter {
 
   void CheckMember(const std::u16string& targetFolder, const std::u16string& fileName, int64_t size) const;
   void AddStreamed(const std::u16string& targetFolder, const std::u16string& fileName, bool useInstallDir,
-                   int64_t size, const std::function<void(uint8_t*, size_t)>& read);
+                   int64_t size, const std::function<const uint8_t*(size_t)>& next);
   void Put(const void* data, size_t count);
 
   PackageOutputFile& fOutput;
