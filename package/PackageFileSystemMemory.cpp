@@ -114,25 +114,44 @@ void MemoryFileSystem::GiveBack(int64_t bytes) {
   if (fFreeSpace) *fFreeSpace += bytes;
 }
 
-bool MemoryFileSystem::FolderExists(const std::u16string& path) { return IsFolder(Normalize(path)); }
+namespace {
 
-bool MemoryFileSystem::FileExists(const std::u16string& path) { return Find(Normalize(path)) != nullptr; }
+bool TooLong(const std::u16string& path) { return path.size() > MemoryFileSystem::kMaxPathLength; }
+
+}  // namespace
+
+bool MemoryFileSystem::FolderExists(const std::u16string& path) {
+  return !TooLong(path) && IsFolder(Normalize(path));
+}
+
+bool MemoryFileSystem::FileExists(const std::u16string& path) {
+  return !TooLong(path) && Find(Normalize(path)) != nullptr;
+}
 
 void MemoryFileSystem::CreateFolders(const std::u16string& path) {
-  const std::u16string folder = Normalize(path);
-  // Each prefix that ends before a separator, then the whole path; a file in
-  // the way stops the walk, as it stops the real calls.
-  for (size_t end = folder.find(u'\\'); ; end = folder.find(u'\\', end + 1)) {
-    const std::u16string prefix = folder.substr(0, end);
-    if (!prefix.empty()) {
-      if (fFiles.count(prefix) != 0) return;
-      fFolders.insert(prefix);
-    }
-    if (end == std::u16string::npos) return;
+  // Walks up to the first folder that exists, then makes the missing ones top
+  // down, as the Win32 side does; a file in the way stops it, as it stops the
+  // real calls. Folders past the length limit cannot be made, their parents
+  // can.
+  size_t length = path.size();
+  if (length > kMaxPathLength) {
+    const size_t cut = path.find_last_of(u"\\/", kMaxPathLength);
+    length = cut == std::u16string::npos ? 0 : cut;
   }
+  std::u16string folder = Normalize(path.substr(0, length));
+  std::vector<std::u16string> missing;
+  while (!folder.empty() && !IsFolder(folder)) {
+    if (fFiles.count(folder) != 0) return;
+    missing.push_back(folder);
+    const size_t cut = folder.find_last_of(u'\\');
+    if (cut == std::u16string::npos) break;
+    folder.erase(cut);
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) fFolders.insert(std::move(*it));
 }
 
 std::unique_ptr<PackageInputFile> MemoryFileSystem::OpenForReading(const std::u16string& path) {
+  if (TooLong(path)) throw EPackageError(PackageErrorKind::Open, "cannot open " + Quoted(path) + ": the path is too long");
   std::shared_ptr<Entry> entry = Find(Normalize(path));
   if (!entry) {
     throw EPackageError(PackageErrorKind::Open, "cannot open " + Quoted(path) + ": " +
@@ -147,6 +166,7 @@ std::unique_ptr<PackageOutputFile> MemoryFileSystem::CreateForWriting(const std:
   auto fail = [&](const char* why) {
     throw EPackageError(PackageErrorKind::Create, "cannot create " + Quoted(path) + ": " + why);
   };
+  if (TooLong(path)) fail("the path is too long");
   if (IsFolder(key) || path.empty() || path.back() == u'\\' || path.back() == u'/') fail("it is a folder");
   const size_t cut = key.find_last_of(u'\\');
   if (cut != std::u16string::npos && !IsFolder(key.substr(0, cut))) fail("its folder does not exist");
@@ -169,6 +189,7 @@ void MemoryFileSystem::MoveReplacing(const std::u16string& from, const std::u16s
   auto fail = [&](const char* why) {
     throw EPackageError(PackageErrorKind::Write, "cannot rename " + Quoted(from) + " to " + Quoted(to) + ": " + why);
   };
+  if (TooLong(from) || TooLong(to)) fail("the path is too long");
   std::shared_ptr<Entry> moved = Find(source);
   if (!moved) fail("no such file");
   if (moved->open) fail("it is in use");
@@ -185,6 +206,7 @@ void MemoryFileSystem::MoveReplacing(const std::u16string& from, const std::u16s
 }
 
 bool MemoryFileSystem::RemoveFile(const std::u16string& path) {
+  if (TooLong(path)) return false;
   auto it = fFiles.find(Normalize(path));
   if (it == fFiles.end() || it->second->open) return false;
   GiveBack(int64_t(it->second->bytes.size()));

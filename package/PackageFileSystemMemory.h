@@ -12,7 +12,9 @@
 // are compared as they are written apart from "/" and "\" counting the same
 // and trailing separators being ignored (no letter-case folding, no "."
 // or ".." resolution). A path without a separator lies in the current
-// folder, which always exists.
+// folder, which always exists. A path longer than kMaxPathLength code units
+// names nothing and can be neither created nor opened, as on the Win32 side
+// (MAX_PATH, no "\\?\" prefix).
 //
 // SetFreeSpace models a full disk: a write that does not fit takes what does
 // and then fails with a write error. Its handles must not outlive it.
@@ -31,6 +33,8 @@ namespace vo {
 
 class MemoryFileSystem final : public PackageFileSystem {
  public:
+  static constexpr size_t kMaxPathLength = 259;
+
   explicit MemoryFileSystem(std::u16string systemFolder = {});
   ~MemoryFileSystem() override;
   MemoryFileSystem(const MemoryFileSystem&) = delete;

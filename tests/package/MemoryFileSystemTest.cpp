@@ -28,6 +28,11 @@ TEST(MemoryFileSystem, FoldersAndFilesFollowTheRealRules) {
   EXPECT_EQ(KindOf([&] { files.CreateForWriting(u"C:\\App\\Lang"); }), "create") << "a folder in the way";
   EXPECT_EQ(KindOf([&] { files.CreateForWriting(u"C:\\App\\"); }), "create") << "no file name";
   EXPECT_EQ(KindOf([&] { files.CreateForWriting(u"relative.txt"); }), "none") << "the current folder exists";
+  const std::u16string deep = u"C:\\" + std::u16string(250, u'd') + u"\\" + std::u16string(10, u'e');
+  files.CreateFolders(deep);
+  EXPECT_TRUE(files.FolderExists(deep.substr(0, 253))) << "parents within the length limit are made";
+  EXPECT_FALSE(files.FolderExists(deep)) << "a path past MAX_PATH is not";
+  EXPECT_EQ(KindOf([&] { files.CreateForWriting(deep.substr(0, 253) + u"\\" + std::u16string(9, u'f')); }), "create");
 
   files.PutFile(u"C:\\App\\a.txt", "old content");
   EXPECT_TRUE(files.FileExists(u"C:/App/a.txt"));
