@@ -269,33 +269,33 @@ TEST(BuildLimits, MembersPastTheFormatLimitAreRefusedBeforeAnyOutput) {
   struct Case {
     const char* name;
     std::vector<uintmax_t> sizes;  // one source file each, in manifest lines 1, 2, ...
-    std::string messagePart;
+    std::vector<std::string> messageParts;
   };
   const Case cases[] = {
-      {"one member of 2^31 bytes", {5, uintmax_t(1) << 31},
-       "large.manifest:2: source file \"" + std::string("@f1") + "\" has 2147483648 bytes; a member holds at most 2147483647"},
-      {"members adding up past 2^31 - 1", {(uintmax_t(1) << 30) + 1, 7, uintmax_t(1) << 30},
-       "large.manifest:3: with this member the files add up to 2147483656 bytes; a package holds at most 2147483647"},
+      {"one member of 2^31 bytes",
+       {5, uintmax_t(1) << 31},
+       {"large.manifest:2: source file \"", "f1.bin\" has 2147483648 bytes; a member holds at most 2147483647"}},
+      {"members adding up past 2^31 - 1",
+       {(uintmax_t(1) << 30) + 1, 7, uintmax_t(1) << 30},
+       {"large.manifest:3: with this member the files add up to 2147483656 bytes; a package holds at most "
+        "2147483647"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Workspace w;
     std::string manifest;
-    std::string message = c.messagePart;
     for (size_t i = 0; i < c.sizes.size(); ++i) {
       const std::string name = "f" + std::to_string(i) + ".bin";
       WriteBytes(w.box.Path("src/" + name), "");
       fs::resize_file(w.box.Path("src/" + name), c.sizes[i]);
       manifest += "| " + name + " |\n";
-      const std::string token = "@f" + std::to_string(i);
-      if (message.find(token) != std::string::npos) {
-        message.replace(message.find(token), token.size(), Utf16ToUtf8(Api(w.box.Path("src/" + name))));
-      }
     }
     WriteBytes(w.box.Path("src/large.manifest"), manifest);
 
     EXPECT_EQ(w.Build("src/large.manifest", {"--no-uninstaller"}), 1);
-    EXPECT_NE(Console().err.find(message), std::string::npos) << "missing \"" << message << "\" in: " << Console().err;
+    for (const std::string& part : c.messageParts) {
+      EXPECT_NE(Console().err.find(part), std::string::npos) << "missing \"" << part << "\" in: " << Console().err;
+    }
     EXPECT_FALSE(w.OutputExists());
   }
 }
