@@ -99,7 +99,7 @@ void ExtractionStage(const std::u16string& installDir, const ProgressHandler& pr
   LoggingFileSystem files(*platform, observer);
   ExtractProgressCallback report;
   if (progress) report = [&progress](int32_t percent) { progress(percent); };
-  ExtractPackage(packageFile, u"", installDir, report, files);
+  ExtractPackage(packageFile, installDir, u"", report, files);
   InstallerLog().Write("Extracted " + std::to_string(observer.files) + " files, " + FormatLogBytes(observer.total));
   ::Sleep(50);
   DeletePackageFile(packageFile);

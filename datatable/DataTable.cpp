@@ -137,7 +137,7 @@ void TDataTable::Clear() {
 }
 
 TRow& TDataTable::Append(std::unique_ptr<TRow> ARow) {
-  FItems.reserve(FItems.size() + 1);
+  ReserveOneMore(FItems);
   ARow->FParent = this;
   ARow->FId = FNextRowId++;
   FItems.push_back(std::move(ARow));

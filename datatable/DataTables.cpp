@@ -40,7 +40,7 @@ TDataTable& TDataTables::AddItem(std::unique_ptr<TDataTable> ADataTable) {
   TDataTable* added = nullptr;
   RunThenEndUpdate(
       [&] {
-        FItems.reserve(FItems.size() + 1);
+        ReserveOneMore(FItems);
         ADataTable->FParent = this;
         added = ADataTable.get();
         FItems.push_back(std::move(ADataTable));
@@ -57,7 +57,7 @@ TDataTable& TDataTables::AddItem(const TDataTable& ADataTable) {
         auto copy = std::make_unique<TDataTable>(std::u16string(), TColumnSet());
         copy->FParent = this;
         copy->CopyFrom(ADataTable, false, 0);
-        FItems.reserve(FItems.size() + 1);
+        ReserveOneMore(FItems);
         added = copy.get();
         FItems.push_back(std::move(copy));
       },

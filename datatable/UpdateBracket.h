@@ -1,12 +1,22 @@
 #pragma once
-// The operations that bracket themselves with BeginUpdate/EndUpdate run the
-// EndUpdate on every exit path, errors included. EndUpdate may call user
+// Helpers of the list operations. Those that bracket themselves with
+// BeginUpdate/EndUpdate run the EndUpdate on every exit path, errors included. EndUpdate may call user
 // callbacks, so it cannot live in a destructor: an error it raises while
 // another error is leaving replaces that error instead of ending the process.
 
 #include <utility>
+#include <vector>
 
 namespace vo {
+
+// Makes room for one more item before an append changes anything, so that
+// the push_back after it cannot fail half-way. The room grows by half of
+// what is there (reserving exactly one more each time would copy the whole
+// list on every append and make a long run of appends quadratic).
+template <typename T>
+void ReserveOneMore(std::vector<T>& items) {
+  if (items.size() == items.capacity()) items.reserve(items.size() + items.size() / 2 + 8);
+}
 
 template <typename Body, typename End>
 void RunThenEndUpdate(Body&& body, End&& endUpdate) {

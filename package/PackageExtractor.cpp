@@ -40,34 +40,27 @@ int32_t RoundHalfToEven(double value) {
   return static_cast<int32_t>(whole);
 }
 
-std::unique_ptr<uint8_t[]> Allocate(int32_t size, const std::string& context, const char* what) {
-  try {
-    return std::unique_ptr<uint8_t[]>(new uint8_t[size > 0 ? size_t(size) : 1]);
-  } catch (const std::bad_alloc&) {
-    throw EPackageError(PackageErrorKind::OutOfMemory,
-                        context + "cannot allocate " + std::to_string(size) + " bytes for its " + what);
-  }
-}
-
-// Walks one package: owns the package file, the file table and the member in
-// hand. Declaration order makes the table go before the package file.
+// Walks one package: owns the package file, the file table, the inflater with
+// its buffers and the member in hand. The table is a local of Run, so it goes
+// before the inflater and the package file.
 class Extraction {
  public:
-  Extraction(const std::u16string& packageFile, const std::u16string& passPhrase, const std::u16string& installDir,
-             const ExtractProgressCallback& progress, PackageFileSystem& fileSystem)
+  Extraction(const std::u16string& packageFile, const std::u16string& installFolder,
+             const std::u16string& passphrase, const ExtractProgressCallback& progress,
+             PackageFileSystem& fileSystem)
       : fPackageFile(packageFile),
-        fPassPhrase(passPhrase),
-        fInstallDir(installDir),
+        fInstallFolder(installFolder),
+        fPassphrase(passphrase),
         fProgress(progress),
         fFileSystem(fileSystem) {}
 
   void Run() {
-    if (!fFileSystem.FolderExists(fInstallDir)) fFileSystem.CreateFolders(fInstallDir);
+    if (!fFileSystem.FolderExists(fInstallFolder)) fFileSystem.CreateFolders(fInstallFolder);
     fInput = fFileSystem.OpenForReading(fPackageFile);
     fFileSize = fInput->Size();
     std::optional<std::string> tableText = ReadTableText(*fInput, fPackageFile);
     if (!tableText) return;
-    PackageFileTable table(*tableText, fPassPhrase, fPackageFile);
+    PackageFileTable table(*tableText, fPassphrase, fPackageFile);
     tableText.reset();
 
     // Every row's unpacked size is read before any file is touched, so a
@@ -89,7 +82,7 @@ class Extraction {
       const std::u16string targetFolder = table.TargetFolder(row);
       const bool useInstallDir = table.UseInstallDir(row);
       const bool systemFolderRow = !useInstallDir && !targetFolder.empty() && targetFolder[0] == u'$';
-      const std::u16string folder = ResolveTargetFolder(targetFolder, useInstallDir, fInstallDir,
+      const std::u16string folder = ResolveTargetFolder(targetFolder, useInstallDir, fInstallFolder,
                                                         [this] { return fFileSystem.SystemFolder(); });
       if (!fFileSystem.FolderExists(folder)) fFileSystem.CreateFolders(folder);
 
@@ -121,6 +114,9 @@ class Extraction {
     if (fPosition <= fFileSize) fInput->Seek(fPosition);
   }
 
+  // Creates the target, then streams the member into it. Whatever fails after
+  // the target exists empties it again, so it never keeps bytes that were not
+  // checked to the stream's end.
   void WriteMember(PackageFileTable& table, int32_t row, const std::u16string& path, int32_t unpacked) {
     const std::string context = MemberContext(row, path);
     std::unique_ptr<PackageOutputFile> target;
@@ -129,8 +125,15 @@ class Extraction {
     } catch (const EPackageError& e) {
       throw EPackageError(e.Kind(), context + e.what());
     }
+    try {
+      StreamMember(table.PackedSize(row), unpacked, *target, context);
+    } catch (...) {
+      target->TruncateToEmpty();
+      throw;
+    }
+  }
 
-    const int32_t packed = table.PackedSize(row);
+  void StreamMember(int32_t packed, int32_t unpacked, PackageOutputFile& target, const std::string& context) {
     if (packed > fFileSize - fPosition) {
       throw EPackageError(PackageErrorKind::Read, context + "its " + std::to_string(packed) + " packed bytes at offset " +
                                                       std::to_string(fPosition) + " run past the end of the package (" +
@@ -141,19 +144,34 @@ class Extraction {
                                                             " packed bytes cannot inflate to the " +
                                                             std::to_string(unpacked) + " bytes its row gives");
     }
-
-    std::unique_ptr<uint8_t[]> packedCopy = Allocate(packed, context, "packed bytes");
-    if (fInput->Read(packedCopy.get(), size_t(packed)) != size_t(packed)) {
-      throw EPackageError(PackageErrorKind::Read, context + "the package ended inside its packed bytes");
-    }
-    fPosition += packed;
     if (packed == 0 && unpacked == 0) return;  // nothing stored, an empty file
 
-    std::unique_ptr<uint8_t[]> buffer = Allocate(unpacked, context, "unpacked bytes");
-    InflateResult result = InflateMember(packedCopy.get(), size_t(packed), buffer.get(), size_t(unpacked));
-    packedCopy.reset();
+    InflateResult result = Inflater(context).Inflate(
+        packed, unpacked,
+        [&](uint8_t* buffer, size_t count) {
+          if (fInput->Read(buffer, count) != count) {
+            throw EPackageError(PackageErrorKind::Read, context + "the package ended inside its packed bytes");
+          }
+        },
+        [&](const uint8_t* data, size_t count) { target.Write(data, count); });
     ThrowIfFailed(result, context, unpacked);
-    if (unpacked > 0) target->Write(buffer.get(), size_t(unpacked));
+    fPosition += packed;
+  }
+
+  // The inflater and its buffers, made for the first member that needs them
+  // and kept for the others.
+  MemberInflater& Inflater(const std::string& context) {
+    if (!fInflater) {
+      try {
+        fInflater = std::make_unique<MemberInflater>();
+      } catch (const std::bad_alloc&) {
+        throw EPackageError(PackageErrorKind::OutOfMemory,
+                            context + "cannot allocate " +
+                                std::to_string(MemberInflater::kInputBufferSize + MemberInflater::kOutputBufferSize) +
+                                " bytes for its buffers");
+      }
+    }
+    return *fInflater;
   }
 
   static void ThrowIfFailed(const InflateResult& result, const std::string& context, int32_t unpacked) {
@@ -180,11 +198,12 @@ class Extraction {
   }
 
   const std::u16string& fPackageFile;
-  const std::u16string& fPassPhrase;
-  const std::u16string& fInstallDir;
+  const std::u16string& fInstallFolder;
+  const std::u16string& fPassphrase;
   const ExtractProgressCallback& fProgress;
   PackageFileSystem& fFileSystem;
   std::unique_ptr<PackageInputFile> fInput;
+  std::unique_ptr<MemberInflater> fInflater;
   int64_t fFileSize = 0;
   int64_t fPosition = 0;
 };
@@ -192,9 +211,9 @@ class Extraction {
 }  // namespace
 
 std::u16string ResolveTargetFolder(const std::u16string& targetFolder, bool useInstallDir,
-                                   const std::u16string& installDir,
+                                   const std::u16string& installFolder,
                                    const std::function<std::u16string()>& systemFolder) {
-  if (useInstallDir) return installDir;
+  if (useInstallDir) return installFolder;
   if (!targetFolder.empty() && targetFolder[0] == u'$') {
     // "System" is looked for in this letter case only; a "$SYSTEM$" row
     // therefore takes the "$Third$" branch and keeps its text.
@@ -203,7 +222,7 @@ std::u16string ResolveTargetFolder(const std::u16string& targetFolder, bool useI
     }
     return ReplaceIgnoringCase(targetFolder, u"$Third$", systemFolder());
   }
-  return installDir + targetFolder;
+  return installFolder + targetFolder;
 }
 
 std::u16string TargetFileName(const std::u16string& fileName) {
@@ -211,16 +230,16 @@ std::u16string TargetFileName(const std::u16string& fileName) {
   return cut == std::u16string::npos ? fileName : fileName.substr(cut + 1);
 }
 
-void ExtractPackage(const std::u16string& packageFile, const std::u16string& passPhrase,
-                    const std::u16string& installDir, const ExtractProgressCallback& progress,
+void ExtractPackage(const std::u16string& packageFile, const std::u16string& installFolder,
+                    const std::u16string& passphrase, const ExtractProgressCallback& progress,
                     PackageFileSystem& fileSystem) {
-  Extraction(packageFile, passPhrase, installDir, progress, fileSystem).Run();
+  Extraction(packageFile, installFolder, passphrase, progress, fileSystem).Run();
 }
 
-void ExtractPackage(const std::u16string& packageFile, const std::u16string& passPhrase,
-                    const std::u16string& installDir, const ExtractProgressCallback& progress) {
+void ExtractPackage(const std::u16string& packageFile, const std::u16string& installFolder,
+                    const std::u16string& passphrase, const ExtractProgressCallback& progress) {
   std::unique_ptr<PackageFileSystem> fileSystem = CreatePlatformFileSystem();
-  ExtractPackage(packageFile, passPhrase, installDir, progress, *fileSystem);
+  ExtractPackage(packageFile, installFolder, passphrase, progress, *fileSystem);
 }
 
 }  // namespace vo

@@ -4,15 +4,18 @@
 // It opens the package (no sharing), reads and decrypts its file table, and
 // walks the rows in order with one forward-moving read position. A row's
 // target folder is
-//   - installDir when the row has a fifth cell that reads true (UseInstallDir);
+//   - installFolder when the row has a fifth cell that reads true
+//     (UseInstallDir);
 //   - for a TargetFolder beginning with "$" (a system-folder row): the text
 //     with "$System$" (when it contains "System" in that letter case) or else
 //     "$Third$" replaced, in any letter case, by the system folder;
-//   - otherwise installDir followed directly by TargetFolder.
+//   - otherwise installFolder followed directly by TargetFolder.
 // Missing folders are created. A system-folder row whose file already exists
-// is skipped (never overwritten); every other member is inflated whole in
-// memory and written with one write, its file created with CREATE_ALWAYS.
-// The target name is the part of FileName after its last "\", "/" or ":".
+// is skipped (never overwritten) with one forward seek; every other member is
+// streamed: its file is created with CREATE_ALWAYS, and its packed bytes are
+// read, inflated and written through fixed buffers (MemberInflater), so the
+// memory used does not grow with the size of a member. The target name is
+// the part of FileName after its last "\", "/" or ":".
 //
 // After each written member the progress callback gets done / total * 100
 // rounded to the nearest integer, ties to even (total: the sum of all
@@ -20,9 +23,11 @@
 // included). When every size is 0 the share of rows handled is reported.
 //
 // Every failure raises EPackageError after the package file is closed; files
-// written before it stay, the member in hand keeps what was written of it
-// (nothing, unless the write itself failed). A package whose length field is
-// not smaller than the file extracts nothing and raises nothing.
+// written before it stay. A member that fails after its file was created
+// leaves that file empty: bytes already written of it are cut away again,
+// whatever the failure (a damaged or short stream, a read error, and also a
+// write error such as a full disk). A package whose length field is not
+// smaller than the file extracts nothing and raises nothing.
 
 #include <cstdint>
 #include <functional>
@@ -36,28 +41,28 @@ namespace vo {
 using ExtractProgressCallback = std::function<void(int32_t percent)>;
 
 // The installer's entry point, on the platform's real file API (Win32:
-// CreateFileW without sharing). installDir ends in a backslash (it is
+// CreateFileW without sharing). installFolder ends in a backslash (it is
 // prefixed directly to target folders). "$System$" and "$Third$" stand for
 // GetSystemDirectoryW's folder with a backslash added; the native build has
 // no system folder and leaves them empty. progress may be empty.
 //
-//   vo::ExtractPackage(installDir + u"Setup.stp", u"", installDir,
+//   vo::ExtractPackage(installFolder + u"Setup.stp", installFolder, u"",
 //                      [&](int32_t percent) { SetBarPosition(percent); });
-void ExtractPackage(const std::u16string& packageFile, const std::u16string& passPhrase,
-                    const std::u16string& installDir, const ExtractProgressCallback& progress);
+void ExtractPackage(const std::u16string& packageFile, const std::u16string& installFolder,
+                    const std::u16string& passphrase, const ExtractProgressCallback& progress);
 
 // The same through a given file system (tests, the fuzzer, the package tool's
 // extract and verify); "$System$" and "$Third$" stand for
 // fileSystem.SystemFolder(). A caller that has its own system folder text
 // passes *CreatePlatformFileSystem(thatFolder).
-void ExtractPackage(const std::u16string& packageFile, const std::u16string& passPhrase,
-                    const std::u16string& installDir, const ExtractProgressCallback& progress,
+void ExtractPackage(const std::u16string& packageFile, const std::u16string& installFolder,
+                    const std::u16string& passphrase, const ExtractProgressCallback& progress,
                     PackageFileSystem& fileSystem);
 
 // The target folder of a row, as ExtractPackage resolves it; exposed for the
 // package tool's listing. systemFolder is asked only for "$" rows.
 std::u16string ResolveTargetFolder(const std::u16string& targetFolder, bool useInstallDir,
-                                   const std::u16string& installDir,
+                                   const std::u16string& installFolder,
                                    const std::function<std::u16string()>& systemFolder);
 
 // The part of a file name after its last "\", "/" or ":".

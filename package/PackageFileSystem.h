@@ -3,8 +3,9 @@
 // writer touch files only through these interfaces, so the same logic runs on
 // the Win32 file API (PackageFileSystemWin.cpp: CreateFileW without sharing,
 // CREATE_ALWAYS for targets) and natively on POSIX calls
-// (PackageFileSystemNative.cpp), where the tests and the fuzzer run it under
-// the sanitizers.
+// (PackageFileSystemNative.cpp), where the tests run it under the
+// sanitizers; PackageFileSystemMemory.h keeps files in memory for the tests
+// and the fuzzer.
 //
 // Paths are UTF-16 in the Windows form: folders end in a backslash and a
 // file's path is its folder followed directly by its name. The native side
@@ -33,12 +34,18 @@ class PackageInputFile {
 class PackageOutputFile {
  public:
   virtual ~PackageOutputFile() = default;
-  // Writes all count bytes in one call; raises a write error when the file
-  // does not take them all (a full disk, for instance).
+  // Writes all count bytes at the end of what was written so far; raises a
+  // write error when the file does not take them all (a full disk, for
+  // instance), after which the file may hold part of them.
   virtual void Write(const void* data, size_t count) = 0;
   // Overwrites count bytes already written at offset; the next Write still
   // appends. Raises a write error.
   virtual void WriteAt(int64_t offset, const void* data, size_t count) = 0;
+
+  // Cuts the file back to 0 bytes; the next write starts at its beginning.
+  // Used to leave no partial content behind when a member fails. False when
+  // the system refuses (the file then keeps what it holds).
+  virtual bool TruncateToEmpty() = 0;
 };
 
 class PackageFileSystem {

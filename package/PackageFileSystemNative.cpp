@@ -107,6 +107,10 @@ class NativeOutputFile final : public PackageOutputFile {
     }
   }
 
+  bool TruncateToEmpty() override {
+    return ::ftruncate(fFd.get(), 0) == 0 && ::lseek(fFd.get(), 0, SEEK_SET) == 0;
+  }
+
  private:
   FileDescriptor fFd;
   std::u16string fPath;

@@ -95,6 +95,12 @@ class WinOutputFile final : public PackageOutputFile {
     }
   }
 
+  bool TruncateToEmpty() override {
+    LARGE_INTEGER start;
+    start.QuadPart = 0;
+    return ::SetFilePointerEx(fFile.get(), start, nullptr, FILE_BEGIN) && ::SetEndOfFile(fFile.get());
+  }
+
  private:
   UniqueFile fFile;
   std::u16string fPath;

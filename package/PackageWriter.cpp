@@ -1,6 +1,8 @@
 #include "package/PackageWriter.h"
 
 #include <functional>
+#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -71,17 +73,90 @@ void CheckRelativeFolder(const std::u16string& folder, const std::u16string& who
   }
 }
 
+// Owns a z_stream from deflateInit to deflateEnd, and the buffers a writer
+// feeds it from and drains it into (made when first asked for: a member held
+// in memory is fed straight from there). One per writer, reset per member.
+// Input and output go in the same fixed pieces whoever asks, so the same data
+// always gives the same stream.
+class StreamDeflater {
+ public:
+  explicit StreamDeflater(int level) {
+    const int rc = deflateInit(&fStream, level);
+    if (rc == Z_MEM_ERROR) throw std::bad_alloc();
+    if (rc != Z_OK) throw std::runtime_error("zlib cannot start compressing at level " + std::to_string(level));
+  }
+  ~StreamDeflater() { deflateEnd(&fStream); }
+  StreamDeflater(const StreamDeflater&) = delete;
+  StreamDeflater& operator=(const StreamDeflater&) = delete;
+
+  // Compresses size bytes into one zlib stream and returns its length.
+  // next(count) gives the next count bytes of input (count is at most
+  // kInputBufferSize); room() gives kOutputBufferSize bytes of space for
+  // output, and made(n) takes the first n of them.
+  template <typename Next, typename Room, typename Made>
+  int64_t Compress(int64_t size, Next&& next, Room&& room, Made&& made) {
+    // deflateInit leaves the stream as a reset would; a second reset would
+    // clear zlib's hash table again for nothing.
+    if (!fFresh && deflateReset(&fStream) != Z_OK) throw std::runtime_error("zlib cannot start a new stream");
+    fFresh = false;
+    fStream.avail_in = 0;
+    int64_t unread = size;
+    int64_t packed = 0;
+    for (;;) {
+      if (fStream.avail_in == 0 && unread > 0) {
+        const size_t count = size_t(std::min<int64_t>(unread, int64_t(PackageWriter::kInputBufferSize)));
+        fStream.next_in = const_cast<Bytef*>(next(count));
+        fStream.avail_in = uInt(count);
+        unread -= int64_t(count);
+      }
+      uint8_t* const space = room();
+      fStream.next_out = space;
+      fStream.avail_out = uInt(PackageWriter::kOutputBufferSize);
+      const int rc = deflate(&fStream, unread == 0 ? Z_FINISH : Z_NO_FLUSH);
+      if (rc == Z_STREAM_ERROR) throw std::runtime_error("zlib failed while compressing");
+      const size_t produced = PackageWriter::kOutputBufferSize - fStream.avail_out;
+      made(produced);
+      packed += int64_t(produced);
+      if (rc == Z_STREAM_END) return packed;
+    }
+  }
+
+  uint8_t* InputBuffer() {
+    if (!fInput) fInput.reset(new uint8_t[PackageWriter::kInputBufferSize]);
+    return fInput.get();
+  }
+  uint8_t* OutputBuffer() {
+    if (!fOutput) fOutput.reset(new uint8_t[PackageWriter::kOutputBufferSize]);
+    return fOutput.get();
+  }
+
+ private:
+  z_stream fStream{};
+  bool fFresh = true;
+  std::unique_ptr<uint8_t[]> fInput;
+  std::unique_ptr<uint8_t[]> fOutput;
+};
+
+void CheckLevel(int level) {
+  if (level < 0 || level > 9) throw std::invalid_argument("compression level " + std::to_string(level) + " is not 0 to 9");
+}
+
 }  // namespace
 
 std::string CompressMember(const void* data, size_t size, int level) {
-  if (level < 0 || level > 9) throw std::invalid_argument("compression level " + std::to_string(level) + " is not 0 to 9");
-  uLongf capacity = compressBound(static_cast<uLong>(size));
-  std::string packed(capacity, '\0');
-  int rc = compress2(reinterpret_cast<Bytef*>(packed.data()), &capacity, static_cast<const Bytef*>(data),
-                     static_cast<uLong>(size), level);
-  if (rc == Z_MEM_ERROR) throw std::bad_alloc();
-  if (rc != Z_OK) throw std::runtime_error("zlib failed to compress " + std::to_string(size) + " bytes (error " + std::to_string(rc) + ")");
-  packed.resize(capacity);
+  CheckLevel(level);
+  StreamDeflater deflater(level);
+  const auto* from = static_cast<const uint8_t*>(data);
+  std::string packed;
+  deflater.Compress(
+      int64_t(size),
+      [&](size_t count) {
+        const uint8_t* piece = from;
+        from += count;
+        return piece;
+      },
+      [&] { return deflater.OutputBuffer(); },
+      [&](size_t produced) { packed.append(reinterpret_cast<const char*>(deflater.OutputBuffer()), produced); });
   return packed;
 }
 
@@ -209,35 +284,85 @@ void CheckWriterOptions(const PackageWriterOptions& options) {
   }
 }
 
+class PackageWriter::Deflater : public StreamDeflater {
+ public:
+  using StreamDeflater::StreamDeflater;
+};
+
 PackageWriter::PackageWriter(PackageOutputFile& output, const PackageWriterOptions& options)
     : fOutput(output), fOptions(options) {
   CheckWriterOptions(options);
 }
 
-void PackageWriter::Put(const std::string& bytes) {
-  fOutput.Write(bytes.data(), bytes.size());
-  fWritten += static_cast<int64_t>(bytes.size());
+PackageWriter::~PackageWriter() = default;
+
+void PackageWriter::Put(const void* data, size_t count) {
+  fOutput.Write(data, count);
+  fWritten += static_cast<int64_t>(count);
+}
+
+void PackageWriter::CheckMember(const std::u16string& targetFolder, const std::u16string& fileName,
+                                int64_t size) const {
+  if (fFinished) throw std::logic_error("the package is already finished");
+  if (fBroken) throw std::logic_error("an earlier member failed while it was written; the package is incomplete");
+  CheckTargetFolder(targetFolder);
+  CheckMemberFileName(fileName);
+  if (size > kFormatLimit) {
+    throw std::length_error("file " + Quoted(fileName) + " has " + std::to_string(size) +
+                            " bytes; a member holds at most 2147483647");
+  }
+  if (fUnpackedTotal + size > kFormatLimit) {
+    throw std::length_error("with file " + Quoted(fileName) + " the members add up to more than 2147483647 bytes");
+  }
+}
+
+void PackageWriter::AddStreamed(const std::u16string& targetFolder, const std::u16string& fileName,
+                                bool useInstallDir, int64_t size,
+                                const std::function<const uint8_t*(size_t)>& next) {
+  CheckMember(targetFolder, fileName, size);
+  if (!fDeflater) fDeflater = std::make_unique<Deflater>(fOptions.level);
+  fBroken = true;
+  const int64_t packed = fDeflater->Compress(
+      size, next, [&] { return fDeflater->OutputBuffer(); },
+      [&](size_t count) {
+        if (fWritten + int64_t(count) > kFormatLimit) {
+          throw std::length_error("with file " + Quoted(fileName) + " the package grows past 2147483647 bytes");
+        }
+        if (count > 0) Put(fDeflater->OutputBuffer(), count);
+      });
+  fBroken = false;
+  fUnpackedTotal += size;
+  fRows.push_back(FileTableRowCells(targetFolder, fileName, int32_t(packed), int32_t(size), useInstallDir));
+}
+
+void PackageWriter::AddMember(const std::u16string& targetFolder, const std::u16string& fileName, bool useInstallDir,
+                              PackageInputFile& source) {
+  const int64_t size = source.Size();
+  CheckMember(targetFolder, fileName, size);
+  source.Seek(0);
+  if (!fDeflater) fDeflater = std::make_unique<Deflater>(fOptions.level);
+  int64_t delivered = 0;
+  AddStreamed(targetFolder, fileName, useInstallDir, size, [&](size_t count) {
+    uint8_t* buffer = fDeflater->InputBuffer();
+    const size_t got = source.Read(buffer, count);
+    delivered += int64_t(got);
+    if (got != count) {
+      throw EPackageError(PackageErrorKind::Read, "the source of " + Quoted(fileName) + " ended after " +
+                                                      std::to_string(delivered) + " of its " + std::to_string(size) +
+                                                      " bytes; it changed while it was packed");
+    }
+    return buffer;
+  });
 }
 
 void PackageWriter::AddMember(const std::u16string& targetFolder, const std::u16string& fileName, bool useInstallDir,
                               const void* data, size_t size) {
-  if (fFinished) throw std::logic_error("the package is already finished");
-  CheckTargetFolder(targetFolder);
-  CheckMemberFileName(fileName);
-  if (uint64_t(size) > uint64_t(kFormatLimit)) {
-    throw std::length_error("file " + Quoted(fileName) + " has " + std::to_string(size) +
-                            " bytes; a member holds at most 2147483647");
-  }
-  if (fUnpackedTotal + int64_t(size) > kFormatLimit) {
-    throw std::length_error("with file " + Quoted(fileName) + " the members add up to more than 2147483647 bytes");
-  }
-  std::string packed = CompressMember(data, size, fOptions.level);
-  if (fWritten + int64_t(packed.size()) > kFormatLimit) {
-    throw std::length_error("with file " + Quoted(fileName) + " the package grows past 2147483647 bytes");
-  }
-  Put(packed);
-  fUnpackedTotal += int64_t(size);
-  fRows.push_back(FileTableRowCells(targetFolder, fileName, int32_t(packed.size()), int32_t(size), useInstallDir));
+  const auto* from = static_cast<const uint8_t*>(data);
+  AddStreamed(targetFolder, fileName, useInstallDir, int64_t(size), [&](size_t count) {
+    const uint8_t* piece = from;
+    from += count;
+    return piece;
+  });
 }
 
 namespace {
@@ -279,6 +404,7 @@ class TableDerivedRandom {
 
 void PackageWriter::Finish() {
   if (fFinished) throw std::logic_error("the package is already finished");
+  if (fBroken) throw std::logic_error("an earlier member failed while it was written; the package is incomplete");
   const std::u16string tableText = FormatFileTable(fRows);
   TableDerivedRandom random(tableText);
   std::string tail =
@@ -286,7 +412,7 @@ void PackageWriter::Finish() {
   if (fWritten + int64_t(tail.size()) > kFormatLimit) {
     throw std::length_error("with its file table the package grows past 2147483647 bytes");
   }
-  Put(tail);
+  Put(tail.data(), tail.size());
   fFinished = true;
 }
 

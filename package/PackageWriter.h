@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,8 @@ constexpr int kDefaultCipherIndex = 5;  // Rijndael
 constexpr int kDefaultHashIndex = 3;    // SHA-256
 constexpr int kDefaultLevel = 9;
 
-// One zlib-format stream (RFC 1950) of data at compression level 0..9.
+// One zlib-format stream (RFC 1950) of data at compression level 0..9: the
+// bytes PackageWriter writes for the same data.
 std::string CompressMember(const void* data, size_t size, int level = kDefaultLevel);
 inline std::string CompressMember(const std::string& data, int level = kDefaultLevel) {
   return CompressMember(data.data(), data.size(), level);
@@ -77,17 +79,33 @@ struct PackageWriterOptions {
 // Raises std::invalid_argument for a cipher, hash or level out of range.
 void CheckWriterOptions(const PackageWriterOptions& options);
 
-// Streams a package into an output file, one member at a time.
+// Streams a package into an output file, one member at a time. Members are
+// compressed through fixed buffers straight into the output (deflate
+// streaming), so the memory used does not grow with the size of a member.
 class PackageWriter {
  public:
+  static constexpr size_t kInputBufferSize = 128 * 1024;
+  static constexpr size_t kOutputBufferSize = 128 * 1024;
+
   // Raises std::invalid_argument for a cipher, hash or level out of range.
   explicit PackageWriter(PackageOutputFile& output, const PackageWriterOptions& options = {});
+  ~PackageWriter();
   PackageWriter(const PackageWriter&) = delete;
   PackageWriter& operator=(const PackageWriter&) = delete;
 
-  // Compresses and writes one member. Raises std::invalid_argument for names
-  // the checks above refuse, std::length_error when the member or the
-  // package would pass the format's 2^31 - 1 byte limits.
+  // Compresses and writes one member: the whole of source, read from its
+  // start (Size() bytes, as it is when the call begins).
+  //
+  // Before anything is written: std::invalid_argument for names the checks
+  // above refuse, std::length_error when the member or the sum of all
+  // members would pass 2^31 - 1 bytes. While it is written: std::length_error
+  // when the package grows past 2^31 - 1 bytes, EPackageError (read) when
+  // source ends before its size, and the errors of source and output. After
+  // an error raised while writing, the output holds part of a member and the
+  // writer refuses further calls: discard the output.
+  void AddMember(const std::u16string& targetFolder, const std::u16string& fileName, bool useInstallDir,
+                 PackageInputFile& source);
+  // The same for a member held in memory.
   void AddMember(const std::u16string& targetFolder, const std::u16string& fileName, bool useInstallDir,
                  const void* data, size_t size);
   // Writes the sealed table and the tail; afterwards the package is complete.
@@ -97,14 +115,21 @@ class PackageWriter {
   int64_t BytesWritten() const { return fWritten; }
 
  private:
-  void Put(const std::string& bytes);
+  class Deflater;
+
+  void CheckMember(const std::u16string& targetFolder, const std::u16string& fileName, int64_t size) const;
+  void AddStreamed(const std::u16string& targetFolder, const std::u16string& fileName, bool useInstallDir,
+                   int64_t size, const std::function<const uint8_t*(size_t)>& next);
+  void Put(const void* data, size_t count);
 
   PackageOutputFile& fOutput;
   PackageWriterOptions fOptions;
+  std::unique_ptr<Deflater> fDeflater;
   std::vector<std::vector<std::u16string>> fRows;
   int64_t fWritten = 0;
   int64_t fUnpackedTotal = 0;
   bool fFinished = false;
+  bool fBroken = false;
 };
 
 }  // namespace vo

@@ -1,5 +1,5 @@
-// Fuzz target for the package reader and extractor: ExtractPackage into a
-// scratch folder, with a file system that refuses every path outside it.
+// Fuzz target for the package reader and extractor: ExtractPackage on an
+// in-memory file system, so a run does no disk I/O.
 //
 //   tests/fuzz/run.sh package 600
 //
@@ -10,32 +10,37 @@
 //      text (widened to UTF-16), sealed here as an envelope; the rest are the
 //      members; one more byte picks the tail layout;
 //   2  a well-formed package whose members, rows and bytes the input shapes:
-//      up to six members with contents, target folders and names chosen by
-//      the input, then the input's edits to the rows' sizes and to the bytes
-//      of the members.
+//      up to six members with contents, target folders, names and zlib
+//      window sizes chosen by the input, then the input's edits to the rows' sizes and to the bytes
+//      of the members, the tail layout, and how much room the disk has left
+//      (a full disk fails a write half-way through a member).
 // Mode 1 reaches the table's rows and mode 2 the inflater and the writes;
 // mode 0 keeps the tail reader honest.
+//
+// Besides the sanitizers' checks: the progress never leaves 0..100 or goes
+// back, no file stays open, and a member that fails after its file was
+// created leaves that file empty.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <zlib.h>
 
 #include "crypt/VoCrypUtils.h"
 #include "datatable/TextConvert.h"
 #include "package/PackageError.h"
 #include "package/PackageExtractor.h"
-#include "package/PackageFileSystem.h"
+#include "package/PackageFileSystemMemory.h"
 #include "package/PackageWriter.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace vo;
 
 // Reads the input front to back; past its end every byte is 0.
@@ -65,81 +70,17 @@ std::u16string Widen(const std::string& bytes) {
   return text;
 }
 
-// The platform file system, confined to one folder: a path that leaves it
-// (an absolute target folder, "..", a "$SYSTEM$" row relative to the current
-// folder) cannot be created, so no input writes outside the scratch folder.
-class ConfinedFileSystem final : public PackageFileSystem {
- public:
-  explicit ConfinedFileSystem(const std::string& root)
-      : fRoot(root), fReal(CreatePlatformFileSystem(Utf8(root) + u"sys\\")) {}
-
-  bool FolderExists(const std::u16string& path) override { return Inside(path) && fReal->FolderExists(path); }
-  bool FileExists(const std::u16string& path) override { return Inside(path) && fReal->FileExists(path); }
-  void CreateFolders(const std::u16string& path) override {
-    if (Inside(path)) fReal->CreateFolders(path);
+void Check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "invariant failed: %s\n", what);
+    std::abort();
   }
-  std::unique_ptr<PackageInputFile> OpenForReading(const std::u16string& path) override {
-    if (!Inside(path)) throw EPackageError(PackageErrorKind::Open, "outside the scratch folder");
-    return fReal->OpenForReading(path);
-  }
-  std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string& path) override {
-    if (!Inside(path)) throw EPackageError(PackageErrorKind::Create, "outside the scratch folder");
-    return fReal->CreateForWriting(path);
-  }
-  std::u16string SystemFolder() override { return fReal->SystemFolder(); }
-  void MoveReplacing(const std::u16string&, const std::u16string&) override {}
-  bool RemoveFile(const std::u16string&) override { return false; }
-
-  static std::u16string Utf8(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
- private:
-  bool Inside(const std::u16string& path) const {
-    std::string native = Utf16ToUtf8(path);
-    for (char& c : native) {
-      if (c == '\\') c = '/';
-    }
-    if (native.compare(0, fRoot.size(), fRoot) != 0) return false;
-    if (native.find('\0') != std::string::npos) return false;
-    size_t start = fRoot.size();
-    while (start <= native.size()) {
-      size_t end = native.find('/', start);
-      if (end == std::string::npos) end = native.size();
-      if (native.compare(start, end - start, "..") == 0 && end - start == 2) return false;
-      start = end + 1;
-    }
-    return true;
-  }
-
-  std::string fRoot;  // ends in "/", ASCII
-  std::unique_ptr<PackageFileSystem> fReal;
-};
-
-struct Scratch {
-  Scratch() {
-    std::string pattern = (fs::temp_directory_path() / "vo-package-fuzz-XXXXXX").string();
-    char* made = ::mkdtemp(pattern.data());
-    if (made == nullptr) std::abort();
-    root = std::string(made) + "/";
-  }
-  ~Scratch() {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
-  void Empty() {
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(root, ec)) fs::remove_all(entry.path(), ec);
-  }
-  std::string root;
-};
-
-Scratch& TheScratch() {
-  static Scratch scratch;
-  return scratch;
 }
 
+// Salt and vector bytes for sealing; any values do, so a few steps of a
+// linear congruential generator stand in for a real source.
 std::function<uint32_t()> FixedRandom() {
-  auto engine = std::make_shared<std::mt19937>(7);
-  return [engine] { return uint32_t((*engine)()); };
+  return [state = uint32_t(7)]() mutable { return state = state * 1664525u + 1013904223u; };
 }
 
 TailLayout PickLayout(uint8_t byte) {
@@ -157,7 +98,37 @@ std::string FromTableText(Input& in) {
   return members + PackageTail(std::string(envelope.begin(), envelope.end()), PickLayout(layout));
 }
 
-std::string FromMembers(Input& in) {
+// A zlib stream of content at a level, with a window (512 bytes to 32 KiB)
+// and a hash size the input picks: every window size the header can name
+// reaches the inflater, and small ones keep zlib's state (most of a run's
+// time with the writer's full-size state) small.
+std::string Deflate(const std::string& content, int level, uint8_t tuning) {
+  z_stream s{};
+  if (deflateInit2(&s, level, Z_DEFLATED, 9 + tuning % 7, 1 + (tuning >> 3) % 3, Z_DEFAULT_STRATEGY) != Z_OK) {
+    std::abort();
+  }
+  s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
+  s.avail_in = uInt(content.size());
+  std::string stream;
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    stream.resize(s.total_out + content.size() / 2 + 64);
+    s.next_out = reinterpret_cast<Bytef*>(&stream[s.total_out]);
+    s.avail_out = uInt(stream.size() - s.total_out);
+    rc = deflate(&s, Z_FINISH);
+  }
+  Check(rc == Z_STREAM_END, "deflate finishes");
+  stream.resize(s.total_out);
+  deflateEnd(&s);
+  return stream;
+}
+
+struct Package {
+  std::string bytes;
+  std::optional<int64_t> freeSpace;  // room left on the disk; nullopt: plenty
+};
+
+Package FromMembers(Input& in) {
   static const char16_t* const folders[] = {u"",      u"Lang\\", u"$System$", u"$Third$", u"$system$x\\",
                                             u"$SYSTEM$", u"..\\",  u"a\\b\\",  u"$Third$System\\"};
   static const char16_t* const names[] = {u"a.txt", u"b,c.dll", u"sub\\d.bin", u"", u"..", u"e|f", u"x:y"};
@@ -168,7 +139,7 @@ std::string FromMembers(Input& in) {
     const uint8_t shape = in.Byte();
     std::string content = in.Take(in.Byte());
     if (shape & 0x80) content = std::string(size_t(in.Word()), char(shape));  // long runs inflate a lot
-    streams.push_back(CompressMember(content, shape % 10));
+    streams.push_back(Deflate(content, shape % 10, in.Byte()));
     rows.push_back(FileTableRowCells(folders[shape % 9], names[(shape >> 4) % 7], int32_t(streams.back().size()),
                                      int32_t(content.size()), (shape & 0x40) != 0));
   }
@@ -187,8 +158,8 @@ std::string FromMembers(Input& in) {
       streams[row][at % streams[row].size()] ^= char(in.Byte() | 1);
     }
   }
-  std::string package;
-  for (const std::string& s : streams) package += s;
+  Package package;
+  for (const std::string& s : streams) package.bytes += s;
   std::u16string text;
   try {
     text = FormatFileTable(rows);
@@ -196,31 +167,49 @@ std::string FromMembers(Input& in) {
     return package;  // a name the text form cannot carry: the tail is missing
   }
   std::u16string envelope = SealEnvelope(text, u"", 6, 1, FixedRandom());
-  return package + PackageTail(std::string(envelope.begin(), envelope.end()), PickLayout(in.Byte()));
+  package.bytes += PackageTail(std::string(envelope.begin(), envelope.end()), PickLayout(in.Byte()));
+  const uint8_t room = in.Byte();
+  if (room & 0x80) package.freeSpace = int64_t(room & 0x7F) * 509;
+  return package;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Scratch& scratch = TheScratch();
   Input in(data, size);
   const uint8_t mode = in.Byte() % 3;
-  std::string package = mode == 0 ? in.Rest() : mode == 1 ? FromTableText(in) : FromMembers(in);
-
-  const std::string packagePath = scratch.root + "Setup.stp";
-  {
-    std::ofstream out(packagePath, std::ios::binary | std::ios::trunc);
-    out.write(package.data(), std::streamsize(package.size()));
+  Package package;
+  if (mode == 2) {
+    package = FromMembers(in);
+  } else {
+    package.bytes = mode == 0 ? in.Rest() : FromTableText(in);
   }
-  ConfinedFileSystem files(scratch.root);
+
+  const std::u16string packageFile = u"C:\\Setup.stp";
+  MemoryFileSystem files(u"C:\\Windows\\System32\\");
+  files.PutFile(packageFile, std::move(package.bytes));
+  files.SetFreeSpace(package.freeSpace);
+  int32_t lastPercent = 0;
   try {
-    ExtractPackage(ConfinedFileSystem::Utf8(packagePath), u"", ConfinedFileSystem::Utf8(scratch.root) + u"inst\\",
-                   [](int32_t percent) {
-                     if (percent < 0 || percent > 100) std::abort();
+    ExtractPackage(packageFile, u"C:\\Program Files\\Product\\", u"",
+                   [&](int32_t percent) {
+                     Check(percent >= 0 && percent <= 100, "progress within 0..100");
+                     Check(percent >= lastPercent, "progress never goes back");
+                     lastPercent = percent;
                    },
                    files);
-  } catch (const EPackageError&) {
+  } catch (const EPackageError& e) {
+    // Read, decompression, write and memory errors come from the member in
+    // hand, after its file was created (the table's own read errors come
+    // before any file is).
+    const PackageErrorKind kind = e.Kind();
+    const bool memberFailed = kind == PackageErrorKind::Read || kind == PackageErrorKind::Decompress ||
+                              kind == PackageErrorKind::Write || kind == PackageErrorKind::OutOfMemory;
+    if (memberFailed && !files.Created().empty()) {
+      const std::string* left = files.FindFile(files.Created().back());
+      Check(left != nullptr && left->empty(), "a failed member leaves an empty file");
+    }
   }
-  scratch.Empty();
+  Check(files.OpenHandles() == 0, "every file is closed");
   return 0;
 }

@@ -5,7 +5,8 @@
 #
 # Compiles tests/fuzz/<name>_fuzz.cpp and the core sources (datatable/,
 # crypt/, pe/, package/; *Win.cpp excluded) with clang, libFuzzer, ASan and UBSan
-# into build/fuzz/<name>, then runs it for the given time on the corpus
+# (coverage feedback as tests/fuzz/coverage-ignore.txt says) into
+# build/fuzz/<name>, then runs it for the given time on the corpus
 # build/fuzz/<name>-corpus, seeded from tests/fuzz/<name>-seeds/ when present.
 # Core objects go into a per-target archive, so a target links only what it
 # uses; they are rebuilt when a source or one of its headers is newer. Crash inputs land
@@ -27,12 +28,16 @@ objdir=$out/obj
 mkdir -p "$objdir"
 
 CXX=${CXX:-clang++}
+# Sources in coverage-ignore.txt get no coverage feedback (see there why).
+ignorelist=$root/tests/fuzz/coverage-ignore.txt
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
-       -fno-omit-frame-pointer -I"$root")
+       -fno-omit-frame-pointer -fsanitize-coverage-ignorelist="$ignorelist" -I"$root")
 
-# True when obj is missing or older than its source or any header it read.
+# True when obj is missing or older than its source, any header it read or
+# the coverage ignore list.
 stale() {  # obj depfile
   [ -f "$1" ] && [ -f "$2" ] || return 0
+  [ "$ignorelist" -nt "$1" ] && return 0
   local dep
   for dep in $(sed -e 's/^[^:]*://' -e 's/\\$//' "$2"); do
     [ "$dep" -nt "$1" ] && return 0

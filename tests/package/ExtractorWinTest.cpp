@@ -32,7 +32,7 @@ TEST(ExtractorWin, TargetHeldWithoutSharingStopsTheExtraction) {
   ASSERT_TRUE(held);
 
   try {
-    ExtractPackage(Api(package), u"", installDir, nullptr);
+    ExtractPackage(Api(package), installDir, u"", nullptr);
     ADD_FAILURE() << "the extraction went through a file held without sharing";
   } catch (const EPackageError& e) {
     EXPECT_EQ(e.Kind(), PackageErrorKind::Create) << e.what();
@@ -57,7 +57,7 @@ TEST(ExtractorWin, PackageIsOpenedWithoutSharing) {
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     couldOpen = static_cast<bool>(other);
   };
-  ExtractPackage(Api(package), u"", box.Folder("inst"), probe);
+  ExtractPackage(Api(package), box.Folder("inst"), u"", probe);
   EXPECT_FALSE(couldOpen);
 }
 
@@ -75,7 +75,7 @@ TEST(ExtractorWin, SystemMembersLandInTheSystemFolderAndKeepExistingFiles) {
                                                   {u"$System$", u"vo_package_test_added.dll", "added"},
                                                   {u"$Third$", u"vo_package_test_third.dll", "third"}}));
 
-  ExtractPackage(Api(box.Path("Setup.stp")), u"", box.Folder("inst"), nullptr);
+  ExtractPackage(Api(box.Path("Setup.stp")), box.Folder("inst"), u"", nullptr);
 
   EXPECT_EQ(ReadBytes(fs::path(kept)), "old");
   EXPECT_EQ(ReadBytes(fs::path(added)), "added");

@@ -175,7 +175,7 @@ TEST(LoggingFileSystem, ReportsEveryFolderCreatedAndFileWrittenWithItsSize) {
   std::unique_ptr<PackageFileSystem> platform = CreatePlatformFileSystem();
   RecordingObserver observer;
   LoggingFileSystem files(*platform, observer);
-  ExtractPackage(test::Api(sandbox.Path("Setup.stp")), u"", installDir, nullptr, files);
+  ExtractPackage(test::Api(sandbox.Path("Setup.stp")), installDir, u"", nullptr, files);
 
   // Every folder that was missing, each parent before its children.
   const std::vector<std::u16string> expectedFolders = {
@@ -228,7 +228,7 @@ TEST(LoggingFileSystem, AFailedWriteIsReportedAsSuchAndTheErrorPassesThrough) {
   RecordingObserver observer;
   LoggingFileSystem files(refusing, observer);
   try {
-    ExtractPackage(test::Api(sandbox.Path("Setup.stp")), u"", sandbox.Folder("out"), nullptr, files);
+    ExtractPackage(test::Api(sandbox.Path("Setup.stp")), sandbox.Folder("out"), u"", nullptr, files);
     ADD_FAILURE() << "no error";
   } catch (const EPackageError& e) {
     EXPECT_EQ(e.Kind(), PackageErrorKind::Write);

@@ -127,6 +127,10 @@ class MemoryOutput final : public PackageOutputFile {
   void WriteAt(int64_t offset, const void* data, size_t count) override {
     fBytes.replace(size_t(offset), count, static_cast<const char*>(data), count);
   }
+  bool TruncateToEmpty() override {
+    fBytes.clear();
+    return true;
+  }
 
  private:
   std::string& fBytes;
@@ -142,15 +146,20 @@ inline std::string WritePackage(const std::vector<Member>& members, const Packag
   return bytes;
 }
 
-// Wraps the platform's file system and records what the extractor does:
-// files open right now, every seek of the package, every target created.
+// Wraps a file system (by default the platform's) and records what the
+// extractor does: files open right now, every seek of the package, every
+// target created and where the package's read position stood then.
 class WatchingFileSystem final : public PackageFileSystem {
  public:
   explicit WatchingFileSystem(std::u16string systemFolder) : fReal(CreatePlatformFileSystem(std::move(systemFolder))) {}
+  explicit WatchingFileSystem(std::unique_ptr<PackageFileSystem> real) : fReal(std::move(real)) {}
 
   int openFiles = 0;
   std::vector<int64_t> seeks;
   std::vector<std::u16string> created;
+  std::vector<int64_t> readPositionAtCreate;  // one per created target
+  int64_t readPosition = 0;                   // of the last file opened for reading
+  std::vector<size_t> writeSizes;             // every write to a target, in order
 
   bool FolderExists(const std::u16string& path) override { return fReal->FolderExists(path); }
   bool FileExists(const std::u16string& path) override { return fReal->FileExists(path); }
@@ -165,22 +174,31 @@ class WatchingFileSystem final : public PackageFileSystem {
   std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string& path) override {
     auto file = std::make_unique<Output>(fReal->CreateForWriting(path), *this);
     created.push_back(path);
+    readPositionAtCreate.push_back(readPosition);
     return file;
   }
+
+  PackageFileSystem& Real() { return *fReal; }
 
  private:
   class Input final : public PackageInputFile {
    public:
     Input(std::unique_ptr<PackageInputFile> real, WatchingFileSystem& owner) : fReal(std::move(real)), fOwner(owner) {
       ++fOwner.openFiles;
+      fOwner.readPosition = 0;
     }
     ~Input() override { --fOwner.openFiles; }
     int64_t Size() override { return fReal->Size(); }
     void Seek(int64_t offset) override {
       fOwner.seeks.push_back(offset);
       fReal->Seek(offset);
+      fOwner.readPosition = offset;
     }
-    size_t Read(void* buffer, size_t count) override { return fReal->Read(buffer, count); }
+    size_t Read(void* buffer, size_t count) override {
+      size_t got = fReal->Read(buffer, count);
+      fOwner.readPosition += int64_t(got);
+      return got;
+    }
 
    private:
     std::unique_ptr<PackageInputFile> fReal;
@@ -192,8 +210,12 @@ class WatchingFileSystem final : public PackageFileSystem {
       ++fOwner.openFiles;
     }
     ~Output() override { --fOwner.openFiles; }
-    void Write(const void* data, size_t count) override { fReal->Write(data, count); }
+    void Write(const void* data, size_t count) override {
+      fOwner.writeSizes.push_back(count);
+      fReal->Write(data, count);
+    }
     void WriteAt(int64_t offset, const void* data, size_t count) override { fReal->WriteAt(offset, data, count); }
+    bool TruncateToEmpty() override { return fReal->TruncateToEmpty(); }
 
    private:
     std::unique_ptr<PackageOutputFile> fReal;
@@ -213,7 +235,7 @@ inline Outcome Extract(PackageFileSystem& fileSystem, const std::u16string& pack
                        const ExtractProgressCallback& progress = {}, const std::u16string& passPhrase = u"") {
   Outcome outcome;
   try {
-    ExtractPackage(package, passPhrase, installDir, progress, fileSystem);
+    ExtractPackage(package, installDir, passPhrase, progress, fileSystem);
   } catch (const EPackageError& e) {
     outcome.error = e.Kind();
     outcome.message = e.what();

@@ -92,7 +92,7 @@ class Workspace {
   // Extracts out.stp into install/ (system-folder members into sys/) and
   // returns the files of install/ as relative backslash paths, sorted.
   std::vector<std::u16string> ExtractInstallFolder() const {
-    ExtractPackage(Arg("out.stp"), u"", box.Folder("install"), {}, *CreatePlatformFileSystem(box.Folder("sys")));
+    ExtractPackage(Arg("out.stp"), box.Folder("install"), u"", {}, *CreatePlatformFileSystem(box.Folder("sys")));
     std::vector<std::u16string> found;
     for (const auto& item : fs::recursive_directory_iterator(box.Path("install"))) {
       if (!item.is_regular_file()) continue;
@@ -289,6 +289,43 @@ TEST(ProductSettingsFile, ReadsFileAndNamesMissingOne) {
   }
 }
 
+
+// Sizes are checked before any output exists. Sparse files stand for the
+// large sources: nothing of them is read.
+TEST(BuildLimits, MembersPastTheFormatLimitAreRefusedBeforeAnyOutput) {
+  struct Case {
+    const char* name;
+    std::vector<uintmax_t> sizes;  // one source file each, in manifest lines 1, 2, ...
+    std::vector<std::string> messageParts;
+  };
+  const Case cases[] = {
+      {"one member of 2^31 bytes",
+       {5, uintmax_t(1) << 31},
+       {"large.manifest:2: source file \"", "f1.bin\" has 2147483648 bytes; a member holds at most 2147483647"}},
+      {"members adding up past 2^31 - 1",
+       {(uintmax_t(1) << 30) + 1, 7, uintmax_t(1) << 30},
+       {"large.manifest:3: with this member the files add up to 2147483656 bytes; a package holds at most "
+        "2147483647"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Workspace w;
+    std::string manifest;
+    for (size_t i = 0; i < c.sizes.size(); ++i) {
+      const std::string name = "f" + std::to_string(i) + ".bin";
+      WriteBytes(w.box.Path("src/" + name), "");
+      fs::resize_file(w.box.Path("src/" + name), c.sizes[i]);
+      manifest += "| " + name + " |\n";
+    }
+    WriteBytes(w.box.Path("src/large.manifest"), manifest);
+
+    EXPECT_EQ(w.Build("src/large.manifest", {"--no-uninstaller"}), 1);
+    for (const std::string& part : c.messageParts) {
+      EXPECT_NE(Console().err.find(part), std::string::npos) << "missing \"" << part << "\" in: " << Console().err;
+    }
+    EXPECT_FALSE(w.OutputExists());
+  }
+}
 
 }  // namespace
 }  // namespace vo::test

@@ -158,7 +158,7 @@ TEST(Make, WritesEveryResourceTheInstallerReads) {
   const std::string package = r.Bytes(u"StpFile", u"SetupPackage");
   EXPECT_EQ(r.Bytes(pe::kTypeRcData, u"PackageDigest"), Sha256(package));
   WriteBytes(w.box.Path("package.stp"), package);
-  ExtractPackage(w.Arg("package.stp"), u"", w.box.Folder("installed"), {}, *CreatePlatformFileSystem());
+  ExtractPackage(w.Arg("package.stp"), w.box.Folder("installed"), u"", {}, *CreatePlatformFileSystem());
   EXPECT_EQ(Read(w.box.Path("installed/Tool.exe")), "MZ the product's program");
   EXPECT_EQ(Read(w.box.Path("installed/\xE6\x95\xB0\xE6\x8D\xAE/a.dat")), std::string(3000, 'a'));
   EXPECT_EQ(Read(w.box.Path("installed/Uninst.exe")), "MZ the uninstaller");

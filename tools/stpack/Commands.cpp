@@ -38,17 +38,16 @@ std::string Pad(std::string text, size_t width, bool right) {
   return right ? padding + text : text + padding;
 }
 
-// A source file, read whole (members are held whole in memory anyway).
+// A small text file (the manifest), read whole.
 std::string ReadWholeFile(PackageFileSystem& files, const std::u16string& path) {
   std::unique_ptr<PackageInputFile> input = files.OpenForReading(path);
   const int64_t size = input->Size();
   if (size > std::numeric_limits<int32_t>::max()) {
-    throw ToolError("source file " + Quoted(path) + " has " + std::to_string(size) +
-                    " bytes; a member holds at most 2147483647");
+    throw ToolError(Quoted(path) + " has " + std::to_string(size) + " bytes, too many for a manifest");
   }
   std::string data(static_cast<size_t>(size), '\0');
   if (input->Read(data.data(), data.size()) != data.size()) {
-    throw ToolError("source file " + Quoted(path) + " changed while it was read");
+    throw ToolError(Quoted(path) + " changed while it was read");
   }
   return data;
 }
@@ -206,6 +205,36 @@ std::vector<SourceItem> UninstallerItems(PackageFileSystem& files, const std::ve
   return {program, listItem};
 }
 
+// Each member's size, and a clear refusal before the output is created when
+// a member or the sum of all members passes what the format can carry (the
+// package's own size is only known while it is written; the writer checks it
+// then). Returns the sum.
+int64_t MeasureItems(PackageFileSystem& files, std::vector<SourceItem>& items) {
+  constexpr int64_t kLimit = std::numeric_limits<int32_t>::max();
+  int64_t total = 0;
+  for (SourceItem& item : items) {
+    if (item.data) {
+      item.size = int64_t(item.data->size());
+    } else {
+      try {
+        item.size = files.OpenForReading(item.path)->Size();
+      } catch (const EPackageError& e) {
+        throw ToolError(item.place + ": " + e.what());
+      }
+    }
+    if (item.size > kLimit) {
+      throw ToolError(item.place + ": source file " + Quoted(item.path) + " has " + std::to_string(item.size) +
+                      " bytes; a member holds at most 2147483647 (split it, or leave it out of the package)");
+    }
+    total += item.size;
+    if (total > kLimit) {
+      throw ToolError(item.place + ": with this member the files add up to " + std::to_string(total) +
+                      " bytes; a package holds at most 2147483647 (make two packages, or leave files out)");
+    }
+  }
+  return total;
+}
+
 std::string CipherName(int index) {
   try {
     return CreateCipherByIndex(uint8_t(index))->GetAlgorithm();
@@ -250,6 +279,7 @@ class VerifyingFileSystem final : public PackageFileSystem {
     explicit Sink(VerifyingFileSystem& owner) : fOwner(owner) {}
     void Write(const void*, size_t count) override { fOwner.bytesChecked += int64_t(count); }
     void WriteAt(int64_t, const void*, size_t) override {}
+    bool TruncateToEmpty() override { return true; }
 
    private:
     VerifyingFileSystem& fOwner;
@@ -290,39 +320,39 @@ PackageStats WritePackageFile(PackageFileSystem& files, const std::vector<Source
       if (fOnBytes) fOnBytes(data, count);
     }
     void WriteAt(int64_t, const void*, size_t) override { throw std::logic_error("a package is written front to back"); }
+    bool TruncateToEmpty() override { return false; }  // a failed package is discarded, never cut back
 
    private:
     PackageOutputFile& fReal;
     const std::function<void(const void*, size_t)>& fOnBytes;
   };
 
-  std::error_code ec;
-  uint64_t totalBytes = 0;
-  for (const SourceItem& item : items) {
-    totalBytes += item.data ? item.data->size() : fs::file_size(fs::path(item.path), ec);
-  }
+  std::vector<SourceItem> measured = items;
+  const int64_t totalBytes = MeasureItems(files, measured);
   PackageStats stats;
   ProgressBar bar;
   std::unique_ptr<PackageOutputFile> file = files.CreateForWriting(path);
   ObservedOutput out(*file, onBytes);
   PackageWriter writer(out, options);
-  for (const SourceItem& item : items) {
-    bar.Update(totalBytes ? int(stats.unpackedBytes * 100 / totalBytes) : 0,
+  for (const SourceItem& item : measured) {
+    bar.Update(totalBytes ? int(int64_t(stats.unpackedBytes) * 100 / totalBytes) : 0,
                U8(item.entry.targetFolder + item.entry.fileName));
-    std::string data;
     try {
-      data = item.data ? *item.data : ReadWholeFile(files, item.path);
-    } catch (const std::runtime_error& e) {
-      throw ToolError(item.place + ": " + e.what());
-    }
-    try {
-      writer.AddMember(item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir, data.data(), data.size());
+      if (item.data) {
+        writer.AddMember(item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir, item.data->data(),
+                         item.data->size());
+      } else {
+        std::unique_ptr<PackageInputFile> input = files.OpenForReading(item.path);
+        writer.AddMember(item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir, *input);
+      }
     } catch (const std::invalid_argument& e) {
       throw ToolError(item.place + ": " + e.what());
     } catch (const std::length_error& e) {
       throw ToolError(item.place + ": " + e.what());
+    } catch (const std::runtime_error& e) {
+      throw ToolError(item.place + ": " + e.what());
     }
-    stats.unpackedBytes += data.size();
+    stats.unpackedBytes += uint64_t(item.size);
   }
   writer.Finish();
   bar.Update(100, "");
@@ -448,7 +478,7 @@ void ExtractPackageTo(const std::u16string& package, const std::u16string& folde
   std::vector<PackageEntry> entries = ReadEntries(*files, package);
   {
     ProgressBar bar;
-    ExtractPackage(package, u"", installDir, [&](int32_t percent) { bar.Update(percent); }, *files);
+    ExtractPackage(package, installDir, u"", [&](int32_t percent) { bar.Update(percent); }, *files);
   }
   PrintOut(U8(package) + ": " + std::to_string(entries.size()) + " member" + (entries.size() == 1 ? "" : "s") +
            " extracted to " + U8(installDir) + " (system folder " + U8(system) + ")\n");

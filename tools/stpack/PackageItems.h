@@ -21,6 +21,7 @@ struct SourceItem {
   std::u16string path;              // the file to read
   std::string place;                // "manifest.txt:3" or the path below the tree
   std::optional<std::string> data;  // the member's bytes when they are made here, not read from path
+  int64_t size = 0;                 // the member's unpacked size, as measured before the output is created
 };
 
 // The members of a manifest file or folder tree, checked (every source
