@@ -26,6 +26,11 @@ class CountingOutputFile final : public PackageOutputFile {
     fBytes += int64_t(count);
   }
   void WriteAt(int64_t offset, const void* data, size_t count) override { fInner->WriteAt(offset, data, count); }
+  bool TruncateToEmpty() override {
+    if (!fInner->TruncateToEmpty()) return false;
+    fBytes = 0;
+    return true;
+  }
 
  private:
   std::unique_ptr<PackageOutputFile> fInner;

@@ -77,6 +77,15 @@ class MemoryFileSystem::Output final : public PackageOutputFile {
     }
   }
 
+  void WriteAt(int64_t offset, const void* data, size_t count) override {
+    if (offset < 0 || size_t(offset) + count > fEntry->bytes.size()) {
+      throw EPackageError(PackageErrorKind::Write, "cannot write " + std::to_string(count) + " bytes at offset " +
+                                                       std::to_string(offset) + " of " + Quoted(fPath) +
+                                                       ": past what was written");
+    }
+    fEntry->bytes.replace(size_t(offset), count, static_cast<const char*>(data), count);
+  }
+
   bool TruncateToEmpty() override {
     fOwner.GiveBack(int64_t(fEntry->bytes.size()));
     fEntry->bytes.clear();

@@ -209,6 +209,7 @@ class RefusingFileSystem final : public PackageFileSystem {
     struct Full final : PackageOutputFile {
       void Write(const void*, size_t) override { throw EPackageError(PackageErrorKind::Write, "disk full"); }
       void WriteAt(int64_t, const void*, size_t) override { throw EPackageError(PackageErrorKind::Write, "disk full"); }
+      bool TruncateToEmpty() override { return true; }
     };
     return std::make_unique<Full>();
   }
