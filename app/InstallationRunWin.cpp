@@ -34,22 +34,34 @@ std::string LastErrorText() {
 
 // Writes the package that travels inside this executable to packageFile,
 // straight from the mapped resource in one write.
+// Writes the package this installer carries to packageFile, copied from the
+// executable's own file in slices: the memory it takes stays the same however
+// large the package is.
 void WritePackageResource(const std::u16string& packageFile) {
   const EmbeddedPackage embedded = FindEmbeddedPackage();
-  if (!embedded.package) throw EInstallationRun("the installer carries no setup package (resource SETUPPACKAGE)");
-  const ByteView bytes = *embedded.package;
+  std::unique_ptr<PackageInputFile> package = OpenEmbeddedPackage(embedded);
+  if (!package) throw EInstallationRun("the installer carries no setup package (resource SETUPPACKAGE)");
 
   UniqueFile file(::CreateFileW(WStr(packageFile), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw EInstallationRun("cannot create the package file \"" + U8(packageFile) + "\": " + LastErrorText());
-  DWORD written = 0;
-  if (!::WriteFile(file.get(), bytes.data, DWORD(bytes.size), &written, nullptr))
-    throw EInstallationRun("cannot write the package file \"" + U8(packageFile) + "\": " + LastErrorText());
-  if (written != bytes.size) {
-    throw EInstallationRun("cannot write the package file \"" + U8(packageFile) + "\": only " +
-                           std::to_string(written) + " of " + std::to_string(bytes.size) + " bytes were taken");
+  constexpr size_t kSlice = size_t(1) << 20;
+  std::unique_ptr<uint8_t[]> slice(new uint8_t[kSlice]);
+  const int64_t size = package->Size();
+  int64_t copied = 0;
+  while (copied < size) {
+    const size_t read = package->Read(slice.get(), kSlice);
+    if (read == 0) throw EInstallationRun("the installer's package ended after " + std::to_string(copied) + " bytes");
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), slice.get(), DWORD(read), &written, nullptr))
+      throw EInstallationRun("cannot write the package file \"" + U8(packageFile) + "\": " + LastErrorText());
+    if (written != read) {
+      throw EInstallationRun("cannot write the package file \"" + U8(packageFile) + "\": only " +
+                             std::to_string(copied + written) + " of " + std::to_string(size) + " bytes were taken");
+    }
+    copied += int64_t(read);
   }
-  InstallerLog().Write("Wrote the package file " + U8(packageFile) + ", " + FormatLogBytes(int64_t(bytes.size)));
+  InstallerLog().Write("Wrote the package file " + U8(packageFile) + ", " + FormatLogBytes(size));
 }
 
 // Deleting the package file never fails the run. Where the name turns out to

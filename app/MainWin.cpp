@@ -63,7 +63,7 @@ int RunWizard(HINSTANCE instance, const SetupCommandLine& command) {
   // The package is hashed on a worker thread while the user reads the first
   // pages; Install waits for the verdict before it makes the folder.
   const EmbeddedPackage embedded = FindEmbeddedPackage();
-  BackgroundDigestCheck digest(embedded.package, embedded.digest);
+  BackgroundDigestCheck digest([embedded] { return OpenEmbeddedPackage(embedded); }, embedded.digest);
 
   WizardStart start;
   start.presetFolder = command.installFolder;

@@ -49,7 +49,8 @@ int RunSilentSetup(const SetupCommandLine& command) {
 
   // The package is checked before anything is written.
   const EmbeddedPackage embedded = FindEmbeddedPackage();
-  const DigestCheckResult check = CheckPackageDigest(embedded.package, embedded.digest);
+  const DigestCheckResult check =
+      CheckPackageDigest([&embedded] { return OpenEmbeddedPackage(embedded); }, embedded.digest);
   log.Write("Package check: " + check.detail +
             (check.verdict == DigestVerdict::NotChecked ? std::string()
                                                         : " (" + std::to_string(int(check.seconds * 1000)) + " ms)"));

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "crypt/Sha256.h"
+#include "package/PackageSummary.h"
 
 namespace vo {
 namespace {
@@ -25,6 +26,22 @@ std::optional<Sha256Digest> Sha256Of(const uint8_t* data, size_t size, const std
   return digest;
 }
 
+std::optional<Sha256Digest> Sha256Of(PackageInputFile& file, const std::atomic<bool>* stop) {
+  TSHA256 hash;
+  hash.Init();
+  std::unique_ptr<uint8_t[]> slice(new uint8_t[kSlice]);
+  file.Seek(0);
+  for (;;) {
+    if (stop && stop->load(std::memory_order_relaxed)) return std::nullopt;
+    const size_t read = file.Read(slice.get(), kSlice);
+    if (read == 0) break;
+    hash.Update(slice.get(), read);
+  }
+  Sha256Digest digest;
+  hash.Final(digest.data());
+  return digest;
+}
+
 std::string HexText(const uint8_t* bytes, size_t size) {
   static const char kDigits[] = "0123456789abcdef";
   std::string text;
@@ -36,7 +53,7 @@ std::string HexText(const uint8_t* bytes, size_t size) {
   return text;
 }
 
-DigestCheckResult CheckPackageDigest(const std::optional<ByteView>& package, const std::optional<ByteView>& digest,
+DigestCheckResult CheckPackageDigest(const PackageOpener& openPackage, const std::optional<ByteView>& digest,
                                      const std::atomic<bool>* stop) {
   DigestCheckResult result;
   if (!digest) {
@@ -51,13 +68,26 @@ DigestCheckResult CheckPackageDigest(const std::optional<ByteView>& package, con
     return result;
   }
   const std::string expected = HexText(digest->data, digest->size);
+  std::unique_ptr<PackageInputFile> package;
+  try {
+    package = openPackage ? openPackage() : nullptr;
+  } catch (const std::exception& e) {
+    result.detail = std::string("the setup package cannot be read: ") + e.what();
+    return result;
+  }
   if (!package) {
     result.detail = "the installer carries a package digest (SHA-256 " + expected + ") but no setup package";
     return result;
   }
 
   const auto start = std::chrono::steady_clock::now();
-  const std::optional<Sha256Digest> actual = Sha256Of(package->data, package->size, stop);
+  std::optional<Sha256Digest> actual;
+  try {
+    actual = Sha256Of(*package, stop);
+  } catch (const std::exception& e) {
+    result.detail = std::string("the setup package cannot be read: ") + e.what();
+    return result;
+  }
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (!actual) {
     result.verdict = DigestVerdict::Stopped;
@@ -65,7 +95,7 @@ DigestCheckResult CheckPackageDigest(const std::optional<ByteView>& package, con
     return result;
   }
   const std::string found = HexText(actual->data(), actual->size());
-  const std::string bytes = std::to_string(package->size) + " bytes";
+  const std::string bytes = std::to_string(package->Size()) + " bytes";
   if (found != expected) {
     result.detail = "the setup package (" + bytes + ") has SHA-256 " + found + ", but the installer expects " + expected;
     return result;
@@ -75,13 +105,31 @@ DigestCheckResult CheckPackageDigest(const std::optional<ByteView>& package, con
   return result;
 }
 
-BackgroundDigestCheck::BackgroundDigestCheck(std::optional<ByteView> package, std::optional<ByteView> digest) {
+DigestCheckResult CheckPackageDigest(const std::optional<ByteView>& package, const std::optional<ByteView>& digest,
+                                     const std::atomic<bool>* stop) {
+  return CheckPackageDigest(
+      [&package]() -> std::unique_ptr<PackageInputFile> {
+        if (!package) return nullptr;
+        return std::make_unique<MemoryInputFile>(package->data, package->size);
+      },
+      digest, stop);
+}
+
+BackgroundDigestCheck::BackgroundDigestCheck(std::optional<ByteView> package, std::optional<ByteView> digest)
+    : BackgroundDigestCheck(
+          [package]() -> std::unique_ptr<PackageInputFile> {
+            if (!package) return nullptr;
+            return std::make_unique<MemoryInputFile>(package->data, package->size);
+          },
+          digest) {}
+
+BackgroundDigestCheck::BackgroundDigestCheck(PackageOpener openPackage, std::optional<ByteView> digest) {
   if (!digest) {
-    fResult = CheckPackageDigest(package, digest);  // nothing to hash
+    fResult = CheckPackageDigest(openPackage, digest);  // nothing to hash
     return;
   }
   fWorker = std::make_unique<WorkerThread>(
-      [this, package, digest] { fResult = CheckPackageDigest(package, digest, &fStop); });
+      [this, openPackage, digest] { fResult = CheckPackageDigest(openPackage, digest, &fStop); });
 }
 
 BackgroundDigestCheck::~BackgroundDigestCheck() {

@@ -14,10 +14,12 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <memory>
 #include <string>
 
+#include "package/PackageFileSystem.h"
 #include "package/WorkerThread.h"
 
 namespace vo {
@@ -34,6 +36,14 @@ struct ByteView {
 // SHA-256 of size bytes, hashed in slices of 1 MiB. When stop becomes true
 // the hash ends early and nullopt is returned.
 std::optional<Sha256Digest> Sha256Of(const uint8_t* data, size_t size, const std::atomic<bool>* stop = nullptr);
+// The same for a whole file, read in slices from its start; raises the
+// file's read errors.
+std::optional<Sha256Digest> Sha256Of(PackageInputFile& file, const std::atomic<bool>* stop = nullptr);
+
+// Opens the package to check; nullptr when there is none. The installer
+// reads its package through its own file rather than the mapped image, so
+// that hashing it does not make the whole package resident.
+using PackageOpener = std::function<std::unique_ptr<PackageInputFile>()>;
 
 // Lower-case hexadecimal, two digits a byte.
 std::string HexText(const uint8_t* bytes, size_t size);
@@ -55,6 +65,10 @@ struct DigestCheckResult {
 // resource is missing).
 DigestCheckResult CheckPackageDigest(const std::optional<ByteView>& package, const std::optional<ByteView>& digest,
                                      const std::atomic<bool>* stop = nullptr);
+// The same with the package opened by openPackage (which may raise: the
+// package is then taken as damaged, with the error in the detail).
+DigestCheckResult CheckPackageDigest(const PackageOpener& openPackage, const std::optional<ByteView>& digest,
+                                     const std::atomic<bool>* stop = nullptr);
 
 // CheckPackageDigest on a worker thread from construction on. Wait joins it
 // (once; later calls give the same result). Destroying the object before
@@ -62,6 +76,7 @@ DigestCheckResult CheckPackageDigest(const std::optional<ByteView>& package, con
 class BackgroundDigestCheck {
  public:
   BackgroundDigestCheck(std::optional<ByteView> package, std::optional<ByteView> digest);
+  BackgroundDigestCheck(PackageOpener openPackage, std::optional<ByteView> digest);
   ~BackgroundDigestCheck();
   BackgroundDigestCheck(const BackgroundDigestCheck&) = delete;
   BackgroundDigestCheck& operator=(const BackgroundDigestCheck&) = delete;

@@ -23,6 +23,33 @@ size_t MemoryInputFile::Read(void* buffer, size_t count) {
   return n;
 }
 
+WindowInputFile::WindowInputFile(std::unique_ptr<PackageInputFile> file, int64_t offset, int64_t size)
+    : fFile(std::move(file)), fOffset(offset), fSize(size) {
+  if (offset < 0 || size < 0 || offset > fFile->Size() - size) {
+    throw EPackageError(PackageErrorKind::Read, std::to_string(size) + " bytes at offset " + std::to_string(offset) +
+                                                    " do not lie inside a file of " + std::to_string(fFile->Size()) +
+                                                    " bytes");
+  }
+  fFile->Seek(fOffset);
+}
+
+void WindowInputFile::Seek(int64_t offset) {
+  if (offset < 0 || offset > fSize) {
+    throw EPackageError(PackageErrorKind::Read, "cannot seek to offset " + std::to_string(offset) + " of " +
+                                                    std::to_string(fSize) + " bytes");
+  }
+  fFile->Seek(fOffset + offset);
+  fPosition = offset;
+}
+
+size_t WindowInputFile::Read(void* buffer, size_t count) {
+  const int64_t left = fSize - fPosition;
+  if (int64_t(count) > left) count = size_t(left);
+  const size_t read = fFile->Read(buffer, count);
+  fPosition += int64_t(read);
+  return read;
+}
+
 std::optional<int64_t> ReadUnpackedTotal(PackageInputFile& input, const std::u16string& packageName,
                                          const std::u16string& passPhrase) {
   std::optional<std::string> text = ReadTableText(input, packageName);

@@ -3,7 +3,8 @@
 // unpacked sizes, from the file table alone. The installer reads it from its
 // own package resource at start-up, straight from the mapped bytes
 // (MemoryInputFile), for the required space on the destination page and the
-// size of the uninstall entry.
+// size of the uninstall entry. And the two read-only files the package is
+// read through in place.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,23 @@ class MemoryInputFile final : public PackageInputFile {
   const uint8_t* fData;
   size_t fSize;
   size_t fPosition = 0;
+};
+
+// size bytes of another file from offset on, as a file of its own: the
+// package inside an installer, read through the installer's own file.
+class WindowInputFile final : public PackageInputFile {
+ public:
+  // Raises a read error when the window does not lie inside the file.
+  WindowInputFile(std::unique_ptr<PackageInputFile> file, int64_t offset, int64_t size);
+  int64_t Size() override { return fSize; }
+  void Seek(int64_t offset) override;
+  size_t Read(void* buffer, size_t count) override;
+
+ private:
+  std::unique_ptr<PackageInputFile> fFile;
+  int64_t fOffset;
+  int64_t fSize;
+  int64_t fPosition = 0;
 };
 
 // The sum of the UnpackedSize column; nullopt for a package without a table

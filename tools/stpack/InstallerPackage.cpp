@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "package/PackageError.h"
+#include "package/PackageSummary.h"
 #include "pe/PeImage.h"
 #include "pe/PeResources.h"
 #include "text/Unicode.h"
@@ -25,33 +26,6 @@ class InputSource final : public pe::Source {
  private:
   PackageInputFile& fFile;
   uint64_t fSize;
-};
-
-// count bytes of a file from offset on, as a file of its own.
-class WindowInputFile final : public PackageInputFile {
- public:
-  WindowInputFile(std::unique_ptr<PackageInputFile> file, int64_t offset, int64_t size)
-      : fFile(std::move(file)), fOffset(offset), fSize(size) {
-    fFile->Seek(fOffset);
-  }
-  int64_t Size() override { return fSize; }
-  void Seek(int64_t offset) override {
-    fFile->Seek(fOffset + offset);
-    fPosition = offset;
-  }
-  size_t Read(void* buffer, size_t count) override {
-    const int64_t left = fSize - fPosition;
-    if (int64_t(count) > left) count = size_t(left > 0 ? left : 0);
-    const size_t read = fFile->Read(buffer, count);
-    fPosition += int64_t(read);
-    return read;
-  }
-
- private:
-  std::unique_ptr<PackageInputFile> fFile;
-  int64_t fOffset;
-  int64_t fSize;
-  int64_t fPosition = 0;
 };
 
 // The platform file system in which one path opens as a window.
