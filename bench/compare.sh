@@ -65,7 +65,7 @@ echo "native: extract_bench --size-mb $size_mb --files $files --runs $runs"
 build/bench/bench/extract_bench --dir "$work/native" --keep --size-mb "$size_mb" --files "$files" --runs "$runs" \
   >"$work/native.txt" 2>&1 || { cat "$work/native.txt"; exit 1; }
 payload=$work/native/out-extract
-native_rows=$(grep -E '^(payload|baseline|ExtractPackage|ratio)' "$work/native.txt")
+native_rows=$(grep -E '^(payload|  baseline \(|  ExtractPackage:|  ratio)' "$work/native.txt" | sed 's/^  //')
 
 # --- the two installers of the payload ------------------------------------------------
 mkdir -p "$work/Bench"
@@ -142,7 +142,7 @@ run_timed() {  # label, then the command: appends "seconds peak-KB" to $work/<la
 for ((i = 1; i <= runs; i++)); do
   rm -rf "$drive/Ours" "$drive/Nsis" "$drive/Extract"
   run_timed ours wine "$work/BenchSetup.exe" /S '/LOG=C:\ours.log' '/D=C:\Ours'
-  grep -h 'Package check:' "$drive/ours.log" | sed -n 's/.*(\([0-9]*\) ms)$/\1/p' >>"$work/check.runs"
+  tr -d '\r' <"$drive/ours.log" | sed -n 's/.*Package check: .*(\([0-9]*\) ms)$/\1/p' >>"$work/check.runs"
   run_timed nsis wine "$work/NsisSetup.exe" /S '/D=C:\Nsis'
   run_timed extract wine "$win32/tools/stpack.exe" extract "Z:${work//\//\\}\\BenchSetup.exe" 'C:\Extract'
 done

@@ -25,31 +25,14 @@
 #include "pe/ResourceBuilders.h"
 #include "pe/ResourceStamper.h"
 #include "tests/pe/PeImageBuilder.h"
+#include "tests/fuzz/FuzzInput.h"
 
 namespace {
 
 using namespace vo::pe;
 using namespace vo::pe::test;
 
-// Reads the input front to back; past its end every byte is 0.
-class Input {
- public:
-  Input(const uint8_t* data, size_t size) : fData(data), fSize(size) {}
-  uint8_t Byte() { return fPos < fSize ? fData[fPos++] : 0; }
-  uint16_t Word() { return uint16_t(Byte() | Byte() << 8); }
-  std::string Take(size_t count) {
-    count = std::min(count, fSize - fPos);
-    std::string bytes(reinterpret_cast<const char*>(fData + fPos), count);
-    fPos += count;
-    return bytes;
-  }
-  std::string Rest() { return Take(fSize - fPos); }
-
- private:
-  const uint8_t* fData;
-  size_t fSize;
-  size_t fPos = 0;
-};
+using vo::fuzz::Input;
 
 TestName PickName(Input& in) {
   static const char16_t* const kNames[] = {u"StpFile", u"STPFILE", u"a", u"A", u"ImageLeft0", u"#12", u"\u00e9t\u00e9",

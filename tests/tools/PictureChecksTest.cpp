@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include <algorithm>
 
-#include <jpeglib.h>
-
+#include "JpegFixtures.h"
 #include "tools/stpack/Commands.h"
 #include "tools/stpack/DefaultResources.h"
 #include "tools/stpack/PictureChecks.h"
@@ -19,31 +19,11 @@
 namespace vo::stpack {
 namespace {
 
+// A picture of one grey.
 std::string Jpeg(int width, int height, J_COLOR_SPACE space, int components, bool arithmetic = false) {
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = JDIMENSION(width);
-  info.image_height = JDIMENSION(height);
-  info.input_components = components;
-  info.in_color_space = space;
-  jpeg_set_defaults(&info);
-  info.arith_code = arithmetic ? TRUE : FALSE;
-  jpeg_start_compress(&info, TRUE);
-  std::vector<unsigned char> row(size_t(width) * size_t(components), 0x80);
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::string bytes(reinterpret_cast<char*>(buffer), size);
-  std::free(buffer);
-  return bytes;
+  return test::EncodeJpeg(
+      width, height, space, components,
+      [&](int, unsigned char* samples) { std::fill(samples, samples + width * components, 0x80); }, arithmetic);
 }
 
 void Put16(std::string& b, uint32_t v) { b += char(v & 0xFF), b += char(v >> 8 & 0xFF); }

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
+#include "JpegFixtures.h"
 #include "wizard/JpegBitmap.h"
 
 namespace vo {
@@ -22,36 +21,17 @@ constexpr int kHeight = 32;
 // half, green on the top half, blue throughout, so each corner has its own
 // colour.
 std::vector<uint8_t> EncodeQuadrants() {
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = kWidth;
-  info.image_height = kHeight;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 95, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<unsigned char> row(kWidth * 3);
-  while (info.next_scanline < info.image_height) {
-    const bool top = info.next_scanline < kHeight / 2;
-    for (int x = 0; x < kWidth; ++x) {
-      row[x * 3] = x < kWidth / 2 ? 220 : 20;
-      row[x * 3 + 1] = top ? 220 : 20;
-      row[x * 3 + 2] = 120;
-    }
-    JSAMPROW line = row.data();
-    jpeg_write_scanlines(&info, &line, 1);
-  }
-  jpeg_finish_compress(&info);
-  std::vector<uint8_t> bytes(buffer, buffer + size);
-  std::free(buffer);
-  jpeg_destroy_compress(&info);
-  return bytes;
+  const std::string jpeg = test::EncodeJpeg(
+      kWidth, kHeight, JCS_RGB, 3,
+      [](int y, unsigned char* row) {
+        for (int x = 0; x < kWidth; ++x) {
+          row[x * 3] = x < kWidth / 2 ? 220 : 20;
+          row[x * 3 + 1] = y < kHeight / 2 ? 220 : 20;
+          row[x * 3 + 2] = 120;
+        }
+      },
+      false, 95);
+  return std::vector<uint8_t>(jpeg.begin(), jpeg.end());
 }
 
 // The offset of the first marker FF <code> in a JPEG stream: C0 for the
