@@ -132,6 +132,9 @@ TEST(Make, WritesEveryResourceTheInstallerReads) {
   MakeWorkspace w;
   ASSERT_EQ(w.Make(), 0) << Console().err;
   EXPECT_NE(Console().out.find("ToolSetup.exe: "), std::string::npos) << Console().out;
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(w.box.Path("out"))) left.push_back(entry.path().filename().u8string());
+  EXPECT_EQ(left, std::vector<std::string>{"ToolSetup.exe"}) << "no partial file stays";
   Resources r(w.Output());
 
   EXPECT_EQ(r.String(1004), u"Acme Tool");

@@ -178,12 +178,14 @@ void MakeInstaller(const MakeOptions& options) {
     }
     add(pe::kTypeManifest, uint16_t(1), kLanguageEnglishUs, std::string(defaults::kInstallerManifest));
     add(pe::kTypeRcData, u"PackageDigest", kLanguageChinesePrc, digest);
-    FileSource package(files->OpenForReading(packagePath), U8(packagePath));
-    resources.push_back(pe::NewResource::FromSource(u"StpFile", u"SetupPackage", kLanguageChinesePrc, package,
-                                                    package.Size()));
 
+    // The package file and the output are closed before they are renamed or
+    // deleted (Windows refuses both for a file open without sharing).
     pe::StampResult result;
     {
+      FileSource package(files->OpenForReading(packagePath), U8(packagePath));
+      resources.push_back(pe::NewResource::FromSource(u"StpFile", u"SetupPackage", kLanguageChinesePrc, package,
+                                                      package.Size()));
       std::unique_ptr<PackageOutputFile> out = files->CreateForWriting(partial);
       FileSink sink(*out);
       result = pe::StampResources(stubImage, stub, resources, sink);
