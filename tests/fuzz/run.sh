@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs one libFuzzer target over the portable core.
 #
-#   tests/fuzz/run.sh <name> [seconds]      (default 60 seconds)
+#   tests/fuzz/run.sh <name> [seconds] [workers]
+#                         (default 60 seconds, one worker)
 #
 # Compiles tests/fuzz/<name>_fuzz.cpp and the core sources (datatable/,
 # crypt/, pe/, package/; *Win.cpp excluded) with clang, libFuzzer, ASan and UBSan
@@ -10,7 +11,10 @@
 # build/fuzz/<name>-corpus, seeded from tests/fuzz/<name>-seeds/ when present.
 # Core objects go into a per-target archive, so a target links only what it
 # uses; they are rebuilt when a source or one of its headers is newer. Crash inputs land
-# in build/fuzz/<name>-artifacts/.
+# in build/fuzz/<name>-artifacts/. With more than one worker, that many
+# fuzzer processes share the corpus (each picks up what the others find), each
+# logs to build/fuzz/<name>-logs/fuzz-<n>.log, and the total of executions is
+# printed at the end.
 set -euo pipefail
 
 if [ $# -lt 1 ]; then
@@ -19,6 +23,7 @@ if [ $# -lt 1 ]; then
 fi
 name=$1
 seconds=${2:-60}
+workers=${3:-1}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 target_src=$root/tests/fuzz/${name}_fuzz.cpp
 [ -f "$target_src" ] || { echo "no fuzz target $target_src" >&2; exit 2; }
@@ -84,5 +89,18 @@ if [ -d "$root/tests/fuzz/$name-seeds" ]; then
   cp -n "$root/tests/fuzz/$name-seeds"/* "$corpus"/ 2>/dev/null || true
 fi
 
-exec "$out/$name" -max_total_time="$seconds" -print_final_stats=1 \
-  -artifact_prefix="$artifacts/" "$corpus"
+options=(-max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$artifacts/")
+if [ "$workers" -le 1 ]; then
+  exec "$out/$name" "${options[@]}" "$corpus"
+fi
+
+logs=$out/$name-logs
+rm -rf "$logs" && mkdir -p "$logs"
+status=0
+(cd "$logs" && "$out/$name" "${options[@]}" -jobs="$workers" -workers="$workers" "$corpus") || status=$?
+for log in "$logs"/fuzz-*.log; do
+  tail -n 12 "$log" | grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==ERROR)" | sed "s|^|$(basename "$log"): |"
+done
+total=$(cat "$logs"/fuzz-*.log | sed -n 's/^stat::number_of_executed_units: //p' | awk '{ n += $1 } END { print n + 0 }')
+echo "$name: $total executions in $seconds seconds by $workers workers"
+exit "$status"
