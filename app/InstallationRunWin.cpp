@@ -19,9 +19,9 @@
 namespace vo {
 namespace {
 
-class EInstallationRun : public std::runtime_error {
+class EInstallationRun : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 std::string U8(const std::u16string& text) { return Utf16ToUtf8(text); }

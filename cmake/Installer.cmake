@@ -44,7 +44,7 @@ function(add_installer_stub target)
     VERBATIM)
   set_source_files_properties("${obj}" PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
   add_executable(${target} WIN32 "${run_source}" "${obj}")
-  target_link_libraries(${target} PRIVATE installer_main quiet_terminate wizardwin appcore shell setuppackage)
+  target_link_libraries(${target} PRIVATE installer_main quiet_terminate library_exceptions wizardwin appcore shell setuppackage)
   target_link_options(${target} PRIVATE -municode -static -Wl,--no-insert-timestamp
                       $<$<CONFIG:Release,MinSizeRel>:-s> $<$<CONFIG:Release,MinSizeRel>:-Wl,--gc-sections>)
   target_compile_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-Os>)

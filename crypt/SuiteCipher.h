@@ -10,22 +10,23 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 #include <string>
+
+#include "text/Error.h"
 
 namespace vo {
 
-class ESuiteCipher : public std::runtime_error {
+class ESuiteCipher : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 class ESuiteBlockCipher : public ESuiteCipher {
  public:
   using ESuiteCipher::ESuiteCipher;
 };
-class ESuiteHash : public std::runtime_error {
+class ESuiteHash : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 enum TSuiteCipherMode : uint8_t { cmCBC, cmCFB8bit, cmCFBblock, cmOFB, cmCTR };

@@ -4,12 +4,12 @@
 
 #include <algorithm>
 #include <random>
-#include <stdexcept>
 #include <vector>
 
 #include "crypt/AnsiCodePage.h"
 #include "crypt/Bytes.h"
 #include "crypt/SuiteCipher.h"
+#include "text/Error.h"
 
 namespace vo {
 
@@ -115,10 +115,10 @@ std::u16string SealEnvelope(const std::u16string& plain, const std::u16string& p
                             int cipherIndex, int hashIndex,
                             const std::function<uint32_t()>& random) {
   if (cipherIndex < 0 || cipherIndex >= kCipherCount)
-    throw std::invalid_argument("SealEnvelope: cipher index " + std::to_string(cipherIndex) +
+    throw InvalidArgument("SealEnvelope: cipher index " + std::to_string(cipherIndex) +
                                 " is outside 0 to " + std::to_string(kCipherCount - 1));
   if (hashIndex < 0 || hashIndex >= kHashCount)
-    throw std::invalid_argument("SealEnvelope: hash index " + std::to_string(hashIndex) +
+    throw InvalidArgument("SealEnvelope: hash index " + std::to_string(hashIndex) +
                                 " is outside 0 to " + std::to_string(kHashCount - 1));
 
   std::u16string envelope(kHeaderLength, u'\0');

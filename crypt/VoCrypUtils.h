@@ -16,6 +16,8 @@
 #include <functional>
 #include <string>
 
+#include "text/Error.h"
+
 namespace vo {
 
 // The plain text, or the empty text on any failure; never raises.
@@ -24,7 +26,7 @@ std::u16string DecryptEnvelope(const std::u16string& envelope, const std::u16str
 // Seals plain text into an envelope that DecryptEnvelope opens with the same
 // pass phrase. The salt, selector characters and vector are printable ASCII
 // drawn from random (one value per character), by default std::random_device.
-// Raises std::invalid_argument for a cipher index outside 0-8 or a hash index
+// Raises InvalidArgument for a cipher index outside 0-8 or a hash index
 // outside 0-4; errors of the suite pass through.
 std::u16string SealEnvelope(const std::u16string& plain, const std::u16string& passPhrase,
                             int cipherIndex, int hashIndex);

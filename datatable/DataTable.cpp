@@ -8,10 +8,10 @@
 // Nothing is trimmed or unescaped while reading; every text yields a table.
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "datatable/UpdateBracket.h"
 #include "datatable/VoDataTable.h"
+#include "text/Error.h"
 
 namespace vo {
 namespace {
@@ -145,7 +145,7 @@ TRow& TDataTable::Append(std::unique_ptr<TRow> ARow) {
 }
 
 TRow& TDataTable::AddItem(std::unique_ptr<TRow> ARow) {
-  if (!ARow) throw std::invalid_argument("TDataTable::AddItem: no row");
+  if (!ARow) throw InvalidArgument("TDataTable::AddItem: no row");
   BeginUpdate();
   TRow* added = nullptr;
   RunThenEndUpdate([&] { added = &Append(std::move(ARow)); },

@@ -2,10 +2,9 @@
 // chain. Every table whose Parent is a container forwards each notification
 // it raises, even when the table's own PreventEvent is set.
 
-#include <stdexcept>
-
 #include "datatable/UpdateBracket.h"
 #include "datatable/VoDataTable.h"
+#include "text/Error.h"
 
 namespace vo {
 
@@ -35,7 +34,7 @@ void TDataTables::EndUpdate(TDataTableChangeMode ChangeMode, int32_t TCount, TDa
 }
 
 TDataTable& TDataTables::AddItem(std::unique_ptr<TDataTable> ADataTable) {
-  if (!ADataTable) throw std::invalid_argument("TDataTables::AddItem: no table");
+  if (!ADataTable) throw InvalidArgument("TDataTables::AddItem: no table");
   BeginUpdate();
   TDataTable* added = nullptr;
   RunThenEndUpdate(

@@ -17,7 +17,7 @@ int HexDigitValue(char16_t c) {
 }  // namespace
 
 EDataTableError::EDataTableError(const std::u16string& message)
-    : std::runtime_error(Utf16ToUtf8(message)), fMessage(message) {}
+    : Error(Utf16ToUtf8(message)), fMessage(message) {}
 
 EListError::EListError(int32_t index)
     : EDataTableError(u"List index out of bounds (" + Int32ToText(index) + u")") {}

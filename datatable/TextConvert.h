@@ -5,17 +5,17 @@
 // a boolean product setting), with the same error messages as the cells.
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "text/DecimalNumber.h"  // the decimal separator, TryDecimalNumber
+#include "text/Error.h"
 #include "text/Unicode.h"        // Utf16ToUtf8
 
 namespace vo {
 
 // Base of every error the data table raises. Message() keeps the UTF-16 text;
 // what() carries the same text in UTF-8.
-class EDataTableError : public std::runtime_error {
+class EDataTableError : public Error {
  public:
   explicit EDataTableError(const std::u16string& message);
   const std::u16string& Message() const { return fMessage; }

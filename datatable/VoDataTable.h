@@ -287,7 +287,7 @@ class TDataTable : public TPersistent {
   // were rows) and resets RowIndex to -1. The property row stays.
   void Clear();
   // Appends ARow itself: the table owns it, sets its parent and next id.
-  // Notifies cmRowAdd. Raises std::invalid_argument for a null row.
+  // Notifies cmRowAdd. Raises InvalidArgument for a null row.
   TRow& AddItem(std::unique_ptr<TRow> ARow);
   // Appends a copy of ARow (the caller keeps ARow). Notifies cmRowAdd.
   TRow& AddItem(const TRow& ARow);
@@ -374,7 +374,7 @@ class TDataTables : public TPersistent {
   void EndUpdate(TDataTableChangeMode ChangeMode, int32_t TCount, TDataTable* ADataTable, int32_t TIndex);
 
   // Appends ADataTable itself; the container owns it and becomes its parent.
-  // Notifies cmTableAdd. Raises std::invalid_argument for a null table.
+  // Notifies cmTableAdd. Raises InvalidArgument for a null table.
   TDataTable& AddItem(std::unique_ptr<TDataTable> ADataTable);
   // Appends a new table (empty key, empty convert set, fresh property row)
   // holding copies of ADataTable's rows. Notifies cmTableAdd.

@@ -4,8 +4,9 @@
 // package tool prints the text, which names the file, the member and the
 // cause).
 
-#include <stdexcept>
 #include <string>
+
+#include "text/Error.h"
 
 namespace vo {
 
@@ -19,9 +20,9 @@ enum class PackageErrorKind {
   OutOfMemory, // a member's buffers cannot be allocated
 };
 
-class EPackageError : public std::runtime_error {
+class EPackageError : public Error {
  public:
-  EPackageError(PackageErrorKind kind, const std::string& message) : std::runtime_error(message), fKind(kind) {}
+  EPackageError(PackageErrorKind kind, const std::string& message) : Error(message), fKind(kind) {}
   PackageErrorKind Kind() const { return fKind; }
 
  private:

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 
 #include "package/PackageError.h"
+#include "text/Error.h"
 
 namespace vo {
 
@@ -228,7 +228,7 @@ void MemoryFileSystem::PutFile(const std::u16string& path, std::string bytes) {
   const size_t cut = key.find_last_of(u'\\');
   if (cut != std::u16string::npos) CreateFolders(key.substr(0, cut));
   std::shared_ptr<Entry>& entry = fFiles[key];
-  if (entry && entry->open) throw std::logic_error("MemoryFileSystem::PutFile: " + Quoted(path) + " is open");
+  if (entry && entry->open) throw LogicError("MemoryFileSystem::PutFile: " + Quoted(path) + " is open");
   entry = std::make_shared<Entry>();
   entry->bytes = std::move(bytes);
 }

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "package/PackageFileSystem.h"
+#include "text/Error.h"
 
 namespace vo {
 
@@ -50,7 +51,7 @@ class MemoryFileSystem final : public PackageFileSystem {
   bool RemoveFile(const std::u16string& path) override;
 
   // Puts a file in place (its folders are created), replacing one of that
-  // name; raises std::logic_error while the file is open.
+  // name; raises LogicError while the file is open.
   void PutFile(const std::u16string& path, std::string bytes);
   // The bytes of a file, or null when there is none. Valid until the file
   // is written, replaced or removed.

@@ -3,6 +3,7 @@
 #include "datatable/TextConvert.h"
 #include "package/PackageError.h"
 #include "package/PackageWriter.h"
+#include "text/Error.h"
 
 namespace vo {
 namespace {
@@ -109,7 +110,7 @@ std::vector<ManifestEntry> ParseManifest(const std::u16string& text, const std::
     try {
       entry.targetFolder = NormalizeTargetFolder(fields[0]);
       CheckMemberFileName(entry.fileName);
-    } catch (const std::invalid_argument& e) {
+    } catch (const InvalidArgument& e) {
       fail(e.what());
     }
     entries.push_back(std::move(entry));
@@ -118,7 +119,7 @@ std::vector<ManifestEntry> ParseManifest(const std::u16string& text, const std::
 }
 
 ManifestEntry EntryFromTreePath(const std::vector<std::u16string>& relativePath) {
-  if (relativePath.empty()) throw std::invalid_argument("empty path in the folder tree");
+  if (relativePath.empty()) throw InvalidArgument("empty path in the folder tree");
   ManifestEntry entry;
   entry.fileName = relativePath.back();
   std::u16string folder;

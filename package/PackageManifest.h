@@ -19,9 +19,10 @@
 // way: "a.txt" to the install folder, "Lang/zh.ini" to "Lang\", and
 // "$System$/x.dll" to the system folder.
 
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "text/Error.h"
 
 namespace vo {
 
@@ -34,9 +35,9 @@ struct ManifestEntry {
 };
 
 // "<manifest>:<line>: <what is wrong>".
-class EManifestError : public std::runtime_error {
+class EManifestError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 // Parses the whole manifest text; raises EManifestError at the first bad line.
@@ -44,12 +45,12 @@ std::vector<ManifestEntry> ParseManifest(const std::u16string& text, const std::
 
 // A target folder as a publisher writes it, in the table's form: "/" becomes
 // "\", a relative folder gets its trailing "\", and a token keeps no "\"
-// between itself and its subfolder. Raises std::invalid_argument for a
+// between itself and its subfolder. Raises InvalidArgument for a
 // folder the table cannot carry (see CheckTargetFolder).
 std::u16string NormalizeTargetFolder(const std::u16string& written);
 
 // The member for a file at relativePath (its parts, file name last) below a
-// folder tree's root. Raises std::invalid_argument for unusable names.
+// folder tree's root. Raises InvalidArgument for unusable names.
 ManifestEntry EntryFromTreePath(const std::vector<std::u16string>& relativePath);
 
 }  // namespace vo

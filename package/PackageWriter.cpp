@@ -5,7 +5,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <stdexcept>
 
 #include <zlib.h>
 
@@ -14,6 +13,7 @@
 #include "crypt/VoCrypUtils.h"
 #include "datatable/TextConvert.h"
 #include "package/PackageError.h"
+#include "text/Error.h"
 
 namespace vo {
 namespace {
@@ -58,7 +58,7 @@ const char* UncreatableNameReason(const std::u16string& name) {
 void CheckRelativeFolder(const std::u16string& folder, const std::u16string& whole) {
   if (folder.empty()) return;
   auto fail = [&](const std::string& why) {
-    throw std::invalid_argument("target folder " + Quoted(whole) + " " + why);
+    throw InvalidArgument("target folder " + Quoted(whole) + " " + why);
   };
   if (folder.back() != u'\\') fail("must end in \"\\\"");
   size_t start = 0;
@@ -83,7 +83,7 @@ class StreamDeflater {
   explicit StreamDeflater(int level) {
     const int rc = deflateInit(&fStream, level);
     if (rc == Z_MEM_ERROR) throw std::bad_alloc();
-    if (rc != Z_OK) throw std::runtime_error("zlib cannot start compressing at level " + std::to_string(level));
+    if (rc != Z_OK) throw Error("zlib cannot start compressing at level " + std::to_string(level));
   }
   ~StreamDeflater() { deflateEnd(&fStream); }
   StreamDeflater(const StreamDeflater&) = delete;
@@ -97,7 +97,7 @@ class StreamDeflater {
   int64_t Compress(int64_t size, Next&& next, Room&& room, Made&& made) {
     // deflateInit leaves the stream as a reset would; a second reset would
     // clear zlib's hash table again for nothing.
-    if (!fFresh && deflateReset(&fStream) != Z_OK) throw std::runtime_error("zlib cannot start a new stream");
+    if (!fFresh && deflateReset(&fStream) != Z_OK) throw Error("zlib cannot start a new stream");
     fFresh = false;
     fStream.avail_in = 0;
     int64_t unread = size;
@@ -113,7 +113,7 @@ class StreamDeflater {
       fStream.next_out = space;
       fStream.avail_out = uInt(PackageWriter::kOutputBufferSize);
       const int rc = deflate(&fStream, unread == 0 ? Z_FINISH : Z_NO_FLUSH);
-      if (rc == Z_STREAM_ERROR) throw std::runtime_error("zlib failed while compressing");
+      if (rc == Z_STREAM_ERROR) throw Error("zlib failed while compressing");
       const size_t produced = PackageWriter::kOutputBufferSize - fStream.avail_out;
       made(produced);
       packed += int64_t(produced);
@@ -138,7 +138,7 @@ class StreamDeflater {
 };
 
 void CheckLevel(int level) {
-  if (level < 0 || level > 9) throw std::invalid_argument("compression level " + std::to_string(level) + " is not 0 to 9");
+  if (level < 0 || level > 9) throw InvalidArgument("compression level " + std::to_string(level) + " is not 0 to 9");
 }
 
 }  // namespace
@@ -175,9 +175,9 @@ std::u16string FormatFileTable(const std::vector<std::vector<std::u16string>>& r
     for (size_t c = 0; c < cells.size(); ++c) {
       const std::u16string& cell = cells[c];
       std::string where = "row " + std::to_string(r + 1) + ", column " + std::to_string(c) + " " + Quoted(cell);
-      if (HasControl(cell)) throw std::invalid_argument("file table " + where + " holds a control character");
+      if (HasControl(cell)) throw InvalidArgument("file table " + where + " holds a control character");
       if (c != 1 && cell.find_first_of(u",|") != std::u16string::npos) {
-        throw std::invalid_argument("file table " + where + " holds \",\" or \"|\", which only column 1 can carry");
+        throw InvalidArgument("file table " + where + " holds \",\" or \"|\", which only column 1 can carry");
       }
       if (c > 0) text += u',';
       text += c == 1 ? EscapeCellText(cell, false) : cell;
@@ -192,7 +192,7 @@ std::string EnvelopeBytes(const std::u16string& envelope) {
   std::string bytes;
   bytes.reserve(envelope.size());
   for (char16_t c : envelope) {
-    if (c < 0x20 || c > 0x7E) throw std::runtime_error("the sealed file table holds a character outside printable ASCII");
+    if (c < 0x20 || c > 0x7E) throw Error("the sealed file table holds a character outside printable ASCII");
     bytes += static_cast<char>(c);
   }
   return bytes;
@@ -233,7 +233,7 @@ std::string PackageTail(const std::string& sealedTable, TailLayout layout, uint8
 }
 
 void CheckMemberFileName(const std::u16string& fileName) {
-  auto fail = [&](const std::string& why) { throw std::invalid_argument("file name " + Quoted(fileName) + " " + why); };
+  auto fail = [&](const std::string& why) { throw InvalidArgument("file name " + Quoted(fileName) + " " + why); };
   if (fileName.empty()) fail("is empty");
   if (fileName.find_first_of(u"\\/:") != std::u16string::npos) fail("has a folder part");
   if (HasControl(fileName)) fail("holds a control character");
@@ -243,9 +243,9 @@ void CheckMemberFileName(const std::u16string& fileName) {
 }
 
 void CheckTargetFolder(const std::u16string& targetFolder) {
-  if (HasControl(targetFolder)) throw std::invalid_argument("target folder " + Quoted(targetFolder) + " holds a control character");
+  if (HasControl(targetFolder)) throw InvalidArgument("target folder " + Quoted(targetFolder) + " holds a control character");
   if (targetFolder.find_first_of(u",|") != std::u16string::npos) {
-    throw std::invalid_argument("target folder " + Quoted(targetFolder) + " holds \",\" or \"|\"");
+    throw InvalidArgument("target folder " + Quoted(targetFolder) + " holds \",\" or \"|\"");
   }
   if (!targetFolder.empty() && targetFolder[0] == u'$') {
     // The extractor picks the token by looking for "System" in this letter
@@ -257,14 +257,14 @@ void CheckTargetFolder(const std::u16string& targetFolder) {
     } else if (targetFolder.compare(0, 7, u"$Third$") == 0) {
       rest = targetFolder.substr(7);
       if (rest.find(u"System") != std::u16string::npos) {
-        throw std::invalid_argument("target folder " + Quoted(targetFolder) + " may not name \"System\" after \"$Third$\"");
+        throw InvalidArgument("target folder " + Quoted(targetFolder) + " may not name \"System\" after \"$Third$\"");
       }
     } else {
-      throw std::invalid_argument("target folder " + Quoted(targetFolder) +
+      throw InvalidArgument("target folder " + Quoted(targetFolder) +
                                   " begins with \"$\" but with neither \"$System$\" nor \"$Third$\"");
     }
     if (rest.find(u'$') != std::u16string::npos) {
-      throw std::invalid_argument("target folder " + Quoted(targetFolder) + " holds \"$\" after its token");
+      throw InvalidArgument("target folder " + Quoted(targetFolder) + " holds \"$\" after its token");
     }
     CheckRelativeFolder(rest, targetFolder);
     return;
@@ -274,13 +274,13 @@ void CheckTargetFolder(const std::u16string& targetFolder) {
 
 void CheckWriterOptions(const PackageWriterOptions& options) {
   if (options.cipherIndex < 0 || options.cipherIndex > 8) {
-    throw std::invalid_argument("cipher index " + std::to_string(options.cipherIndex) + " is not 0 to 8");
+    throw InvalidArgument("cipher index " + std::to_string(options.cipherIndex) + " is not 0 to 8");
   }
   if (options.hashIndex < 0 || options.hashIndex > 4) {
-    throw std::invalid_argument("hash index " + std::to_string(options.hashIndex) + " is not 0 to 4");
+    throw InvalidArgument("hash index " + std::to_string(options.hashIndex) + " is not 0 to 4");
   }
   if (options.level < 0 || options.level > 9) {
-    throw std::invalid_argument("compression level " + std::to_string(options.level) + " is not 0 to 9");
+    throw InvalidArgument("compression level " + std::to_string(options.level) + " is not 0 to 9");
   }
 }
 
@@ -303,16 +303,16 @@ void PackageWriter::Put(const void* data, size_t count) {
 
 void PackageWriter::CheckMember(const std::u16string& targetFolder, const std::u16string& fileName,
                                 int64_t size) const {
-  if (fFinished) throw std::logic_error("the package is already finished");
-  if (fBroken) throw std::logic_error("an earlier member failed while it was written; the package is incomplete");
+  if (fFinished) throw LogicError("the package is already finished");
+  if (fBroken) throw LogicError("an earlier member failed while it was written; the package is incomplete");
   CheckTargetFolder(targetFolder);
   CheckMemberFileName(fileName);
   if (size > kFormatLimit) {
-    throw std::length_error("file " + Quoted(fileName) + " has " + std::to_string(size) +
+    throw LengthError("file " + Quoted(fileName) + " has " + std::to_string(size) +
                             " bytes; a member holds at most 2147483647");
   }
   if (fUnpackedTotal + size > kFormatLimit) {
-    throw std::length_error("with file " + Quoted(fileName) + " the members add up to more than 2147483647 bytes");
+    throw LengthError("with file " + Quoted(fileName) + " the members add up to more than 2147483647 bytes");
   }
 }
 
@@ -326,7 +326,7 @@ void PackageWriter::AddStreamed(const std::u16string& targetFolder, const std::u
       size, next, [&] { return fDeflater->OutputBuffer(); },
       [&](size_t count) {
         if (fWritten + int64_t(count) > kFormatLimit) {
-          throw std::length_error("with file " + Quoted(fileName) + " the package grows past 2147483647 bytes");
+          throw LengthError("with file " + Quoted(fileName) + " the package grows past 2147483647 bytes");
         }
         if (count > 0) Put(fDeflater->OutputBuffer(), count);
       });
@@ -403,14 +403,14 @@ class TableDerivedRandom {
 }  // namespace
 
 void PackageWriter::Finish() {
-  if (fFinished) throw std::logic_error("the package is already finished");
-  if (fBroken) throw std::logic_error("an earlier member failed while it was written; the package is incomplete");
+  if (fFinished) throw LogicError("the package is already finished");
+  if (fBroken) throw LogicError("an earlier member failed while it was written; the package is incomplete");
   const std::u16string tableText = FormatFileTable(fRows);
   TableDerivedRandom random(tableText);
   std::string tail =
       PackageTail(SealFileTable(tableText, u"", fOptions.cipherIndex, fOptions.hashIndex, std::ref(random)));
   if (fWritten + int64_t(tail.size()) > kFormatLimit) {
-    throw std::length_error("with its file table the package grows past 2147483647 bytes");
+    throw LengthError("with its file table the package grows past 2147483647 bytes");
   }
   Put(tail.data(), tail.size());
   fFinished = true;

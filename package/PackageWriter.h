@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "package/PackageFileSystem.h"
+#include "text/Error.h"
 
 namespace vo {
 
@@ -38,7 +39,7 @@ std::vector<std::u16string> FileTableRowCells(const std::u16string& targetFolder
 // The table's text form: a header "#StpFiles,<rows>#" (so that a table of no
 // rows has a text, and a first cell beginning with "#" stays a cell), then
 // the rows separated by "|" and their cells by ",". Column 1 stores "," and
-// "|" as U+001A and U+001B. Raises std::invalid_argument for a cell the form
+// "|" as U+001A and U+001B. Raises InvalidArgument for a cell the form
 // cannot carry: control characters anywhere, "," or "|" outside column 1.
 std::u16string FormatFileTable(const std::vector<std::vector<std::u16string>>& rows);
 
@@ -58,7 +59,7 @@ enum class TailLayout { A, B, C, D };
 // byte is finalByte and whose other bytes are zero apart from the probes.
 std::string PackageTail(const std::string& sealedTable, TailLayout layout = TailLayout::A, uint8_t finalByte = 0x02);
 
-// Checks for names the package tool accepts; both raise std::invalid_argument
+// Checks for names the package tool accepts; both raise InvalidArgument
 // with a message that says what is wrong.
 // A file name: not empty, no folder part ("\", "/", ":"), none of the
 // characters Windows refuses in names, not "." or "..", no trailing dot or
@@ -76,7 +77,7 @@ struct PackageWriterOptions {
   int level = kDefaultLevel;
 };
 
-// Raises std::invalid_argument for a cipher, hash or level out of range.
+// Raises InvalidArgument for a cipher, hash or level out of range.
 void CheckWriterOptions(const PackageWriterOptions& options);
 
 // Streams a package into an output file, one member at a time. Members are
@@ -87,7 +88,7 @@ class PackageWriter {
   static constexpr size_t kInputBufferSize = 128 * 1024;
   static constexpr size_t kOutputBufferSize = 128 * 1024;
 
-  // Raises std::invalid_argument for a cipher, hash or level out of range.
+  // Raises InvalidArgument for a cipher, hash or level out of range.
   explicit PackageWriter(PackageOutputFile& output, const PackageWriterOptions& options = {});
   ~PackageWriter();
   PackageWriter(const PackageWriter&) = delete;
@@ -96,9 +97,9 @@ class PackageWriter {
   // Compresses and writes one member: the whole of source, read from its
   // start (Size() bytes, as it is when the call begins).
   //
-  // Before anything is written: std::invalid_argument for names the checks
-  // above refuse, std::length_error when the member or the sum of all
-  // members would pass 2^31 - 1 bytes. While it is written: std::length_error
+  // Before anything is written: InvalidArgument for names the checks
+  // above refuse, LengthError when the member or the sum of all
+  // members would pass 2^31 - 1 bytes. While it is written: LengthError
   // when the package grows past 2^31 - 1 bytes, EPackageError (read) when
   // source ends before its size, and the errors of source and output. After
   // an error raised while writing, the output holds part of a member and the

@@ -14,8 +14,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+
+#include "text/Error.h"
 
 namespace vo::pe {
 
@@ -24,9 +25,9 @@ namespace vo::pe {
 // part of the file and the fault, e.g. "section 3 (.rdata): raw data
 // 0x7aa00+0x19400 runs past the end of the file (0x8a000 bytes)"; the caller
 // prefixes the file's name.
-class PeError : public std::runtime_error {
+class PeError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 class Source {

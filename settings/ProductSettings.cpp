@@ -9,10 +9,10 @@ namespace vo {
 const char16_t kNoCompanyFolder[] = u".";
 
 EProductSettingError::EProductSettingError(const std::u16string& message)
-    : std::runtime_error(Utf16ToUtf8(message)), fMessage(message) {}
+    : Error(Utf16ToUtf8(message)), fMessage(message) {}
 
 EProductSettingError::EProductSettingError(const std::string& utf8Message)
-    : std::runtime_error(utf8Message), fMessage(Utf8ToUtf16(utf8Message).value_or(u"?")) {}
+    : Error(utf8Message), fMessage(Utf8ToUtf16(utf8Message).value_or(u"?")) {}
 
 bool SettingToBoolean(const std::u16string& text) {
   bool value = false;

@@ -11,8 +11,9 @@
 // under the program-files folder.
 
 #include <functional>
-#include <stdexcept>
 #include <string>
+
+#include "text/Error.h"
 
 namespace vo {
 
@@ -50,7 +51,7 @@ struct ProductSettings {
 };
 
 // A setting that the installer cannot use; the message names it.
-class EProductSettingError : public std::runtime_error {
+class EProductSettingError : public Error {
  public:
   explicit EProductSettingError(const std::u16string& message);
   explicit EProductSettingError(const std::string& utf8Message);

@@ -3,6 +3,6 @@
 namespace vo {
 
 EShellError::EShellError(const std::u16string& message)
-    : std::runtime_error(Utf16ToUtf8(message)), fMessage(message) {}
+    : Error(Utf16ToUtf8(message)), fMessage(message) {}
 
 }  // namespace vo

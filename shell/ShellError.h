@@ -4,15 +4,15 @@
 // the same text in UTF-8.
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "text/DecimalNumber.h"  // UserDecimalSeparator
+#include "text/Error.h"
 #include "text/Unicode.h"        // Utf16ToUtf8
 
 namespace vo {
 
-class EShellError : public std::runtime_error {
+class EShellError : public Error {
  public:
   explicit EShellError(const std::u16string& message);
   const std::u16string& Message() const { return fMessage; }

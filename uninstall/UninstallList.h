@@ -28,9 +28,10 @@
 // can add entries an older uninstaller does not need.
 
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "text/Error.h"
 
 namespace vo {
 
@@ -39,9 +40,9 @@ extern const char16_t kUninstallerFileName[];    // "Uninst.exe"
 extern const char16_t kUninstallListFileName[];  // "Uninst.lst"
 
 // A list that cannot be written or read; the message is UTF-8.
-class EUninstallList : public std::runtime_error {
+class EUninstallList : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 // One row of the package's file table, as the extractor reads it.

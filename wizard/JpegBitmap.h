@@ -9,7 +9,7 @@
 namespace vo {
 
 // A 24-bit DIB section holding the decoded picture; the caller owns it.
-// Raises std::runtime_error with libjpeg's message when data is not a JPEG
+// Raises Error with libjpeg's message when data is not a JPEG
 // it can decode.
 HBITMAP DecodeJpegToBitmap(const uint8_t* data, size_t size);
 

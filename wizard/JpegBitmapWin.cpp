@@ -3,8 +3,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <stdexcept>
 #include <string>
+
+#include "text/Error.h"
 
 // jpeglib.h needs size_t and FILE declared first; jerror.h, included
 // without JMESSAGE, declares the message codes.
@@ -176,7 +177,7 @@ HBITMAP DecodeJpegToBitmap(const uint8_t* data, size_t size) {
   InitJpegErrors(d.errors);
   d.info.err = &d.errors.base;
   if (setjmp(d.errors.jump)) {
-    throw std::runtime_error(std::string("JPEG error: ") + d.errors.message);
+    throw Error(std::string("JPEG error: ") + d.errors.message);
   }
   jpeg_create_decompress(&d.info);
   jpeg_mem_src(&d.info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
@@ -195,7 +196,7 @@ HBITMAP DecodeJpegToBitmap(const uint8_t* data, size_t size) {
   bmi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   d.bitmap = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!d.bitmap || !bits) throw std::runtime_error("JPEG error: cannot create the bitmap");
+  if (!d.bitmap || !bits) throw Error("JPEG error: cannot create the bitmap");
   const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
   auto* rows = static_cast<unsigned char*>(bits);
   while (d.info.output_scanline < d.info.output_height) {

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <stdexcept>
+
+#include "text/Error.h"
 
 namespace vo {
 
@@ -52,7 +53,7 @@ uint8_t ToByte(float value) { return uint8_t(std::min(255.0f, std::max(0.0f, val
 Picture ResizePicture(const Picture& source, int width, int height) {
   if (source.width < 1 || source.height < 1 || width < 1 || height < 1 ||
       source.bgra.size() != size_t(source.width) * size_t(source.height) * 4) {
-    throw std::invalid_argument("ResizePicture: empty picture or size, or pixel buffer of the wrong length");
+    throw InvalidArgument("ResizePicture: empty picture or size, or pixel buffer of the wrong length");
   }
   if (width == source.width && height == source.height) return source;
 

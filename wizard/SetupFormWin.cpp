@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "settings/Language.h"
 #include "shell/SystemLibrary.h"
 #include "shell/VoSysUtils.h"
+#include "text/Error.h"
 #include "wizard/AccessKeys.h"
 #include "wizard/ControlIds.h"
 #include "wizard/JpegBitmap.h"
@@ -52,7 +52,7 @@ const CommonControls& Comctl() {
     return f;
   }();
   if (!functions.initCommonControlsEx || !functions.setWindowSubclass || !functions.defSubclassProc) {
-    throw std::runtime_error("Cannot load the common controls (comctl32.dll) from the system folder");
+    throw Error("Cannot load the common controls (comctl32.dll) from the system folder");
   }
   return functions;
 }
@@ -62,7 +62,7 @@ const CommonControls& Comctl() {
 Picture PictureOfBitmap(HBITMAP bitmap) {
   BITMAP info = {};
   if (!bitmap || !::GetObjectW(bitmap, sizeof(info), &info) || info.bmWidth < 1 || info.bmHeight < 1) {
-    throw std::runtime_error("Cannot read the pixels of a wizard picture");
+    throw Error("Cannot read the pixels of a wizard picture");
   }
   Picture picture;
   picture.width = info.bmWidth;
@@ -78,7 +78,7 @@ Picture PictureOfBitmap(HBITMAP bitmap) {
   HDC screen = ::GetDC(nullptr);
   const int rows = ::GetDIBits(screen, bitmap, 0, UINT(info.bmHeight), picture.bgra.data(), &format, DIB_RGB_COLORS);
   ::ReleaseDC(nullptr, screen);
-  if (rows != info.bmHeight) throw std::runtime_error("Cannot read the pixels of a wizard picture");
+  if (rows != info.bmHeight) throw Error("Cannot read the pixels of a wizard picture");
   for (size_t i = 3; i < picture.bgra.size(); i += 4) picture.bgra[i] = 255;
   return picture;
 }
@@ -95,7 +95,7 @@ HBITMAP BitmapOfPicture(const Picture& picture) {
   HBITMAP bitmap = ::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!bitmap || !bits) {
     if (bitmap) ::DeleteObject(bitmap);
-    throw std::runtime_error("Cannot create the bitmap of a wizard picture");
+    throw Error("Cannot create the bitmap of a wizard picture");
   }
   std::copy(picture.bgra.begin(), picture.bgra.end(), static_cast<uint8_t*>(bits));
   return bitmap;
@@ -360,7 +360,7 @@ HWND TForm1::Impl::Make(int id, const wchar_t* className, HWND parent, DWORD sty
   const LayoutRect r = ScaleToDpi(DesignedControlOf(id).rect, dpi);
   HWND control = ::CreateWindowExW(exStyle, className, L"", WS_CHILD | style, r.left, r.top, r.width, r.height, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-  if (!control) throw std::runtime_error("Cannot create the wizard's controls");
+  if (!control) throw Error("Cannot create the wizard's controls");
   // An etched line adjusts its own size while it is created (under Wine it
   // grows by its edge); the designed place is the one that counts.
   ::SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -556,14 +556,14 @@ void TForm1::Impl::LoadPictures() {
   HRSRC resource = ::FindResourceW(instance, WStr(bannerName), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
   HGLOBAL loaded = resource ? ::LoadResource(instance, resource) : nullptr;
   const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
-  if (!bytes) throw std::runtime_error("Resource ImageLeft" + std::to_string(uiLanguage) + " not found");
+  if (!bytes) throw Error("Resource ImageLeft" + std::to_string(uiLanguage) + " not found");
   UniqueGdiObject decoded(DecodeJpegToBitmap(static_cast<const uint8_t*>(bytes), ::SizeofResource(instance, resource)));
   const Picture bannerPicture = PictureOfBitmap(static_cast<HBITMAP>(decoded.get()));
   const LayoutSize bannerSize = ScaleToDpi(LayoutSize{bannerPicture.width, bannerPicture.height}, dpi);
   banner.reset(BitmapOfPicture(ResizePicture(bannerPicture, bannerSize.width, bannerSize.height)));
 
   UniqueGdiObject icon(::LoadImageW(instance, L"ImageIcon", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  if (!icon) throw std::runtime_error("Resource ImageIcon not found");
+  if (!icon) throw Error("Resource ImageIcon not found");
   Picture iconPicture = PictureOfBitmap(static_cast<HBITMAP>(icon.get()));
   const uint8_t* corner = &iconPicture.bgra[size_t(iconPicture.height - 1) * size_t(iconPicture.width) * 4];
   MakeColourTransparent(iconPicture, corner[2], corner[1], corner[0]);
@@ -780,7 +780,7 @@ void TForm1::Create(int uiLanguage) {
   const LayoutSize initial = ScaleToDpi(DesignedWindowSize(6), fImpl->dpi);  // FormCreate sets the real size
   fWindow = ::CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, initial.width,
                               initial.height, nullptr, nullptr, fImpl->instance, fImpl.get());
-  if (!fWindow) throw std::runtime_error("Cannot create the wizard window");
+  if (!fWindow) throw Error("Cannot create the wizard window");
   try {
     fImpl->CreateControls(fWindow);
     fImpl->Layout();

@@ -1,10 +1,10 @@
 #include "wizard/WizardLayout.h"
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "settings/Language.h"
+#include "text/Error.h"
 #include "wizard/ControlIds.h"
 
 namespace vo {
@@ -87,7 +87,7 @@ const DesignedControl& DesignedControlOf(int id) {
   for (const DesignedControl& control : DesignedControls()) {
     if (control.id == id) return control;
   }
-  throw std::out_of_range("No designed place for wizard control " + std::to_string(id));
+  throw OutOfRange("No designed place for wizard control " + std::to_string(id));
 }
 
 std::vector<LanguageMove> LanguageMoves(int uiLanguage) {

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "text/Error.h"
+
 namespace vo {
 
 constexpr int kDesignDpi = 96;
@@ -53,7 +55,7 @@ struct DesignedControl {
 
 // Every control of the window (ControlIds.h) with its designed place.
 const std::vector<DesignedControl>& DesignedControls();
-// The entry of one control; raises std::out_of_range for an unknown id.
+// The entry of one control; raises OutOfRange for an unknown id.
 const DesignedControl& DesignedControlOf(int id);
 
 // The labels and boxes the interface language moves from their designed

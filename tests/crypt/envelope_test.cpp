@@ -100,7 +100,7 @@ TEST_F(Envelope, SealingDrawsEveryCharacterFromTheRandomSource) {
 TEST_F(Envelope, SealingRejectsUnknownIndexes) {
   const std::pair<int, int> kBad[] = {{-1, 0}, {9, 0}, {0, -1}, {0, 5}, {128, 0}};
   for (const auto& [cipher, hash] : kBad)
-    EXPECT_THROW(SealEnvelope(kPlain, u"", cipher, hash), std::invalid_argument)
+    EXPECT_THROW(SealEnvelope(kPlain, u"", cipher, hash), InvalidArgument)
         << cipher << ", " << hash;
 }
 

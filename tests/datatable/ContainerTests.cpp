@@ -71,7 +71,7 @@ TEST(Container, AddItemOwnsTheTableItself) {
   EXPECT_EQ(&tables.Items(0), raw);
   EXPECT_EQ(log.lines, Lines{"tables cmTableAdd 1 t 0"});
   EXPECT_TRUE(tables.DataChanged());
-  EXPECT_THROW(tables.AddItem(std::unique_ptr<TDataTable>()), std::invalid_argument);
+  EXPECT_THROW(tables.AddItem(std::unique_ptr<TDataTable>()), InvalidArgument);
 }
 
 TEST(Container, ForwardedChangesCarryTheTablePosition) {

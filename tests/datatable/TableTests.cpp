@@ -153,7 +153,7 @@ TEST(Table, AddItemTakesOwnershipOfTheRowItself) {
   EXPECT_EQ(&table.AddItem(std::move(row)), raw);
   EXPECT_EQ(raw->Parent(), &table);
   EXPECT_EQ(&table.Items(0), raw);
-  EXPECT_THROW(table.AddItem(std::unique_ptr<TRow>()), std::invalid_argument);
+  EXPECT_THROW(table.AddItem(std::unique_ptr<TRow>()), InvalidArgument);
   EXPECT_EQ(table.ItemCount(), 1);
 }
 

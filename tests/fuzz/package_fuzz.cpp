@@ -145,7 +145,7 @@ Package FromMembers(Input& in) {
   std::u16string text;
   try {
     text = FormatFileTable(rows);
-  } catch (const std::invalid_argument&) {
+  } catch (const InvalidArgument&) {
     return package;  // a name the text form cannot carry: the tail is missing
   }
   std::u16string envelope = SealEnvelope(text, u"", 6, 1, FixedRandom());

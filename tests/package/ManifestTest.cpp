@@ -93,8 +93,8 @@ TEST(Manifest, FolderTreePathsMapToTargetFolders) {
     EXPECT_EQ(Quoted(entry.sourceFile), Quoted(c.source));
     EXPECT_TRUE(entry.fileName == c.path.back());
   }
-  EXPECT_THROW(EntryFromTreePath({u"$Other$", u"x.dll"}), std::invalid_argument);
-  EXPECT_THROW(EntryFromTreePath({u"a,b", u"x.dll"}), std::invalid_argument);
+  EXPECT_THROW(EntryFromTreePath({u"$Other$", u"x.dll"}), InvalidArgument);
+  EXPECT_THROW(EntryFromTreePath({u"a,b", u"x.dll"}), InvalidArgument);
 }
 
 }  // namespace

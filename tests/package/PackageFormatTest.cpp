@@ -166,7 +166,7 @@ TEST(PackageTable, TextFormRefusesCellsItCannotCarry) {
       {{u"", u"x", u"1|2", u"1"}},      // "|" outside column 1
       {{u"", u"tab\there", u"1", u"1"}},  // control character
   };
-  for (const auto& rows : cases) EXPECT_THROW(FormatFileTable(rows), std::invalid_argument);
+  for (const auto& rows : cases) EXPECT_THROW(FormatFileTable(rows), InvalidArgument);
 }
 
 TEST(PackageTable, ListsRowsWithOffsetsAndFlags) {
@@ -242,7 +242,7 @@ TEST(PackageWriter, RefusesNamesAndFoldersThatWouldNotInstallAsWritten) {
     std::string bytes;
     MemoryOutput output(bytes);
     PackageWriter writer(output);
-    EXPECT_THROW(writer.AddMember(c.folder, c.name, false, "x", 1), std::invalid_argument)
+    EXPECT_THROW(writer.AddMember(c.folder, c.name, false, "x", 1), InvalidArgument)
         << Quoted(c.folder) << " " << Quoted(c.name);
     EXPECT_TRUE(bytes.empty());
   }
@@ -253,7 +253,7 @@ TEST(PackageWriter, RefusesOptionsOutOfRange) {
   for (const PackageWriterOptions& options : cases) {
     std::string bytes;
     MemoryOutput output(bytes);
-    EXPECT_THROW(PackageWriter(output, options), std::invalid_argument);
+    EXPECT_THROW(PackageWriter(output, options), InvalidArgument);
   }
 }
 

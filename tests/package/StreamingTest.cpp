@@ -353,7 +353,7 @@ TEST(StreamingWriter, RefusesOversizedSourcesFirstAndShrunkSourcesAsItReadsThem)
   MemoryOutput output(package);
   PackageWriter writer(output);
   FakeSource tooLarge(int64_t(std::numeric_limits<int32_t>::max()) + 1, 0);
-  EXPECT_THROW(writer.AddMember(u"", u"huge.bin", false, tooLarge), std::length_error);
+  EXPECT_THROW(writer.AddMember(u"", u"huge.bin", false, tooLarge), LengthError);
   EXPECT_TRUE(package.empty()) << "refused before a byte was written";
 
   FakeSource shrunk(3 * int64_t(PackageWriter::kInputBufferSize), PackageWriter::kInputBufferSize + 5);
@@ -367,8 +367,8 @@ TEST(StreamingWriter, RefusesOversizedSourcesFirstAndShrunkSourcesAsItReadsThem)
     EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
   }
   // The output holds part of a member now: the writer takes nothing more.
-  EXPECT_THROW(writer.AddMember(u"", u"next.txt", false, "x", 1), std::logic_error);
-  EXPECT_THROW(writer.Finish(), std::logic_error);
+  EXPECT_THROW(writer.AddMember(u"", u"next.txt", false, "x", 1), LogicError);
+  EXPECT_THROW(writer.Finish(), LogicError);
 }
 
 }  // namespace

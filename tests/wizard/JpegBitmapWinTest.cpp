@@ -86,7 +86,7 @@ TEST(DecodeJpegToBitmap, TruncatedScanStillDecodes) {
   EXPECT_TRUE(d.bitmap);
 }
 
-// Fatal errors arrive as std::runtime_error with libjpeg's message, its
+// Fatal errors arrive as Error with libjpeg's message, its
 // numbers filled in.
 TEST(DecodeJpegToBitmap, DamagedPicturesRaiseLibjpegsMessage) {
   const std::vector<uint8_t> good = EncodeQuadrants();
@@ -114,7 +114,7 @@ TEST(DecodeJpegToBitmap, DamagedPicturesRaiseLibjpegsMessage) {
       Decoded d;
       d.bitmap = DecodeJpegToBitmap(c.bytes.data(), c.bytes.size());
       ADD_FAILURE() << c.what << ": decoded";
-    } catch (const std::runtime_error& e) {
+    } catch (const Error& e) {
       EXPECT_STREQ(e.what(), c.message) << c.what;
     }
   }

@@ -40,7 +40,7 @@ TEST(WizardLayout, EveryControlHasOnePlace) {
     EXPECT_EQ(DesignedControlOf(id).id, id) << WizardControlName(id);
   }
   EXPECT_EQ(DesignedControls().size(), size_t(kIdLastControl - kIdPnlStep1 + 1));
-  EXPECT_THROW(DesignedControlOf(kIdLastControl + 1), std::out_of_range);
+  EXPECT_THROW(DesignedControlOf(kIdLastControl + 1), OutOfRange);
 }
 
 // Scaling edges rather than sizes: rounding each size on its own would let

@@ -85,10 +85,10 @@ TEST(PictureScaling, RejectsEmptyPicturesAndSizes) {
   const Picture good = Filled(2, 2, 0, 0, 0, 255);
   Picture shortBuffer = good;
   shortBuffer.bgra.pop_back();
-  EXPECT_THROW(ResizePicture(Picture{}, 4, 4), std::invalid_argument);
-  EXPECT_THROW(ResizePicture(good, 0, 4), std::invalid_argument);
-  EXPECT_THROW(ResizePicture(good, 4, -1), std::invalid_argument);
-  EXPECT_THROW(ResizePicture(shortBuffer, 4, 4), std::invalid_argument);
+  EXPECT_THROW(ResizePicture(Picture{}, 4, 4), InvalidArgument);
+  EXPECT_THROW(ResizePicture(good, 0, 4), InvalidArgument);
+  EXPECT_THROW(ResizePicture(good, 4, -1), InvalidArgument);
+  EXPECT_THROW(ResizePicture(shortBuffer, 4, 4), InvalidArgument);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "crypt/SuiteCipher.h"
@@ -17,6 +18,7 @@
 #include "package/PackageFileSystem.h"
 #include "package/PackageManifest.h"
 #include "package/PackageReader.h"
+#include "text/Error.h"
 #include "tools/stpack/Console.h"
 #include "tools/stpack/InstallerPackage.h"
 #include "tools/stpack/PackageItems.h"
@@ -111,7 +113,7 @@ std::vector<SourceItem> ItemsFromTree(const std::u16string& root, const std::u16
     item.place = U8(relative.generic_u16string());
     try {
       item.entry = EntryFromTreePath(parts);
-    } catch (const std::invalid_argument& e) {
+    } catch (const InvalidArgument& e) {
       throw ToolError(U8(root) + ": " + item.place + ": " + e.what());
     }
     item.path = path.u16string();
@@ -319,7 +321,7 @@ PackageStats WritePackageFile(PackageFileSystem& files, const std::vector<Source
       fReal.Write(data, count);
       if (fOnBytes) fOnBytes(data, count);
     }
-    void WriteAt(int64_t, const void*, size_t) override { throw std::logic_error("a package is written front to back"); }
+    void WriteAt(int64_t, const void*, size_t) override { throw LogicError("a package is written front to back"); }
     bool TruncateToEmpty() override { return false; }  // a failed package is discarded, never cut back
 
    private:
@@ -345,9 +347,15 @@ PackageStats WritePackageFile(PackageFileSystem& files, const std::vector<Source
         std::unique_ptr<PackageInputFile> input = files.OpenForReading(item.path);
         writer.AddMember(item.entry.targetFolder, item.entry.fileName, item.entry.useInstallDir, *input);
       }
-    } catch (const std::invalid_argument& e) {
+    } catch (const InvalidArgument& e) {  // a name the package refuses
       throw ToolError(item.place + ": " + e.what());
-    } catch (const std::length_error& e) {
+    } catch (const LengthError& e) {  // a member past the package's size
+      throw ToolError(item.place + ": " + e.what());
+    } catch (const LogicError&) {
+      throw;  // the writer used wrongly: a fault of this program, not of the member
+    } catch (const Error& e) {  // the member cannot be read or packed
+      throw ToolError(item.place + ": " + e.what());
+    } catch (const std::length_error& e) {  // the same, raised by the standard library
       throw ToolError(item.place + ": " + e.what());
     } catch (const std::runtime_error& e) {
       throw ToolError(item.place + ": " + e.what());

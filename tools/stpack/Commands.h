@@ -4,16 +4,16 @@
 // Main.cpp prints it and turns it into exit code 1.
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 
 #include "package/PackageWriter.h"
+#include "text/Error.h"
 
 namespace vo::stpack {
 
-class ToolError : public std::runtime_error {
+class ToolError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 // The uninstaller build adds to the install folder after the source's

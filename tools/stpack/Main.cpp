@@ -56,9 +56,9 @@ const char kUsage[] =
     "  stpack verify PACKAGE|INSTALLER\n"
     "      An installer is checked against the SHA-256 it carries of its package.\n";
 
-class UsageError : public std::runtime_error {
+class UsageError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 struct CommandLine {
