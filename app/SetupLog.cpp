@@ -1,6 +1,6 @@
 #include "app/SetupLog.h"
 
-#include <cstdio>
+#include <string>
 
 #include "settings/Language.h"
 #include "shell/VoSysUtils.h"
@@ -9,22 +9,24 @@
 namespace vo {
 namespace {
 
-std::string TwoDigits(int value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d", value);
-  return text;
+// A number with leading zeros to at least the given width; times and dates
+// only, so never negative. (No printf: its formatter alone is some 18 KB of
+// the installer.)
+std::string ZeroPadded(int value, size_t width) {
+  std::string digits = std::to_string(value);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  return digits;
 }
 
+std::string TwoDigits(int value) { return ZeroPadded(value, 2); }
+
 std::string TimeOfDay(const LogTime& time) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", time.hour, time.minute, time.second, time.millisecond);
-  return text;
+  return TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second) + "." +
+         ZeroPadded(time.millisecond, 3);
 }
 
 std::string Date(const LogTime& time) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", time.year, time.month, time.day);
-  return text;
+  return ZeroPadded(time.year, 4) + "-" + TwoDigits(time.month) + "-" + TwoDigits(time.day);
 }
 
 std::string U8(const std::u16string& text) { return Utf16ToUtf8(text); }
