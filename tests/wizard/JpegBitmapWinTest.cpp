@@ -4,11 +4,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "JpegFixtures.h"
+#include "text/Error.h"
 #include "wizard/JpegBitmap.h"
 
 namespace vo {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 
+#include "text/Error.h"
 #include "wizard/PictureScaling.h"
 
 namespace vo {
