@@ -29,14 +29,15 @@ target_src=$root/tests/fuzz/${name}_fuzz.cpp
 [ -f "$target_src" ] || { echo "no fuzz target $target_src" >&2; exit 2; }
 
 out=$root/build/fuzz
-objdir=$out/obj
-mkdir -p "$objdir"
 
 CXX=${CXX:-clang++}
 # Sources in coverage-ignore.txt get no coverage feedback (see there why).
 ignorelist=$root/tests/fuzz/coverage-ignore.txt
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
        -fno-omit-frame-pointer -fsanitize-coverage-ignorelist="$ignorelist" -I"$root")
+# Objects of different flags never mix: each set of flags has its own folder.
+objdir=$out/obj-$(echo "$CXX ${flags[*]}" | sha1sum | cut -c1-12)
+mkdir -p "$objdir"
 
 # True when obj is missing or older than its source, any header it read or
 # the coverage ignore list.
