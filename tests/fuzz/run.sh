@@ -8,7 +8,9 @@
 # crypt/, pe/, package/; *Win.cpp excluded) with clang, libFuzzer, ASan and UBSan
 # (coverage feedback as tests/fuzz/coverage-ignore.txt says) into
 # build/fuzz/<name>, then runs it for the given time on the corpus
-# build/fuzz/<name>-corpus, seeded from tests/fuzz/<name>-seeds/ when present.
+# build/fuzz/<name>-corpus, seeded from tests/fuzz/<name>-seeds/ when present,
+# with the libFuzzer flags tests/fuzz/<name>.flags lists (one a line, #
+# comments) when present.
 # Core objects go into a per-target archive, so a target links only what it
 # uses; they are rebuilt when a source or one of its headers is newer. Crash inputs land
 # in build/fuzz/<name>-artifacts/. With more than one worker, that many
@@ -91,6 +93,9 @@ if [ -d "$root/tests/fuzz/$name-seeds" ]; then
 fi
 
 options=(-max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$artifacts/")
+if [ -f "$root/tests/fuzz/$name.flags" ]; then
+  while read -r flag; do options+=("$flag"); done < <(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$root/tests/fuzz/$name.flags")
+fi
 if [ "$workers" -le 1 ]; then
   exec "$out/$name" "${options[@]}" "$corpus"
 fi
