@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace vo {
 
@@ -28,15 +29,20 @@ inline uint32_t Rotl32(uint32_t v, unsigned n) { n &= 31; return n ? (v << n) | 
 inline uint32_t Rotr32(uint32_t v, unsigned n) { n &= 31; return n ? (v >> n) | (v << (32 - n)) : v; }
 inline uint64_t Rotr64(uint64_t v, unsigned n) { n &= 63; return n ? (v >> n) | (v << (64 - n)) : v; }
 
-// Overwrites a buffer through a volatile pointer so the store is not elided
-// even when the object dies right after.
-inline void SecureZero(void* p, size_t n) {
-  volatile uint8_t* b = static_cast<volatile uint8_t*>(p);
-  while (n--) *b++ = 0;
-}
+// Fills a buffer that holds key material. The empty asm statement takes the
+// pointer and clobbers memory, so the compiler must assume the bytes are read
+// afterwards and cannot drop the fill even when the object dies right after;
+// the fill itself stays one memset instead of a store per byte.
 inline void SecureFill(void* p, size_t n, uint8_t value) {
+  if (n == 0) return;
+#if defined(__GNUC__) || defined(__clang__)
+  std::memset(p, value, n);
+  __asm__ __volatile__("" : : "r"(p) : "memory");
+#else
   volatile uint8_t* b = static_cast<volatile uint8_t*>(p);
   while (n--) *b++ = value;
+#endif
 }
+inline void SecureZero(void* p, size_t n) { SecureFill(p, n, 0); }
 
 }  // namespace vo

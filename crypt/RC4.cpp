@@ -36,12 +36,19 @@ void TRC4::Encrypt(const void* in, void* out, size_t count) {
   if (!fInitialized) throw ESuiteCipher("Cipher not initialized");
   const uint8_t* src = static_cast<const uint8_t*>(in);
   uint8_t* dst = static_cast<uint8_t*>(out);
+  // Indexes and state in locals: dst may alias any byte, so working on the
+  // members would store them back at every step.
+  uint8_t* state = fState.data();
+  uint8_t i = fI;
+  uint8_t j = fJ;
   for (size_t n = 0; n < count; ++n) {
-    fI = uint8_t(fI + 1);
-    fJ = uint8_t(fJ + fState[fI]);
-    std::swap(fState[fI], fState[fJ]);
-    dst[n] = uint8_t(src[n] ^ fState[uint8_t(fState[fI] + fState[fJ])]);
+    i = uint8_t(i + 1);
+    j = uint8_t(j + state[i]);
+    std::swap(state[i], state[j]);
+    dst[n] = uint8_t(src[n] ^ state[uint8_t(state[i] + state[j])]);
   }
+  fI = i;
+  fJ = j;
 }
 
 void TRC4::Decrypt(const void* in, void* out, size_t count) { Encrypt(in, out, count); }
