@@ -84,11 +84,11 @@ void TDataTable::EndUpdate(TDataTableChangeMode ChangeMode, TRow* ARow, TCell* A
 }
 
 void TDataTable::Init(std::u16string sInit) {
-  auto addRow = [this](const std::u16string& rowText) {
+  auto addRow = [this](std::u16string rowText) {
     // Each row is built before it joins the table, so its own Init notifies
     // only the row itself.
     auto row = std::make_unique<TRow>(nullptr);
-    row->Init(rowText, kCellSeparator);
+    row->Init(std::move(rowText), kCellSeparator);
     AddItem(std::move(row));
   };
 

@@ -4,18 +4,25 @@
 // callbacks, so it cannot live in a destructor: an error it raises while
 // another error is leaving replaces that error instead of ending the process.
 
+#include <algorithm>
+#include <cstddef>
 #include <utility>
 #include <vector>
 
 namespace vo {
 
-// Makes room for one more item before an append changes anything, so that
-// the push_back after it cannot fail half-way. The room grows by half of
-// what is there (reserving exactly one more each time would copy the whole
-// list on every append and make a long run of appends quadratic).
+// Makes room for count more items before an append changes anything, so
+// that the push_backs after it cannot fail half-way. The room grows by half
+// of what is there at least (reserving exactly one more each time would copy
+// the whole list on every append and make a long run of appends quadratic).
+template <typename T>
+void ReserveMore(std::vector<T>& items, size_t count) {
+  if (items.capacity() - items.size() < count) items.reserve(items.size() + std::max(count, items.size() / 2 + 8));
+}
+
 template <typename T>
 void ReserveOneMore(std::vector<T>& items) {
-  if (items.size() == items.capacity()) items.reserve(items.size() + items.size() / 2 + 8);
+  ReserveMore(items, 1);
 }
 
 template <typename Body, typename End>

@@ -79,7 +79,7 @@ int32_t TCell::GetIndex() const {
   if (FParent == nullptr) return -1;
   const auto& cells = FParent->FItems;
   for (size_t i = 0; i < cells.size(); ++i) {
-    if (cells[i].get() == this) return int32_t(i);
+    if (cells[i] == this) return int32_t(i);
   }
   return -1;
 }
@@ -91,7 +91,7 @@ bool TCell::InConvertedColumn() const {
   const auto& cells = FParent->FItems;
   const size_t limit = std::min(cells.size(), size_t(TColumnSet::kColumnCount));
   for (size_t i = 0; i < limit; ++i) {
-    if (cells[i].get() == this) return FParent->FParent->FConvertSet.Contains(int(i));
+    if (cells[i] == this) return FParent->FParent->FConvertSet.Contains(int(i));
   }
   return false;
 }
@@ -178,25 +178,37 @@ void TRow::Init(std::u16string sInit, char16_t sSplitChar) {
 // splits into pieces, and a text that begins with U+0000 gives none.
 void TRow::FillFromPieces(const std::u16string& sInit, char16_t sSplitChar) {
   if (sInit.empty()) {
-    FItems.push_back(std::make_unique<TCell>(this));
+    AppendCells(1);
     return;
   }
   const size_t end = std::min(sInit.find(u'\0'), sInit.size());
   if (end == 0) return;
+  TCell* cell = AppendCells(size_t(std::count(sInit.begin(), sInit.begin() + ptrdiff_t(end), sSplitChar)) + 1);
   size_t start = 0;
   for (size_t i = 0; i <= end; ++i) {
     if (i == end || sInit[i] == sSplitChar) {
-      auto cell = std::make_unique<TCell>(this);
-      cell->FText.assign(sInit, start, i - start);
-      FItems.push_back(std::move(cell));
+      (cell++)->FText.assign(sInit, start, i - start);
       start = i + 1;
     }
   }
 }
 
+TCell* TRow::AppendCells(size_t count) {
+  ReserveMore(FItems, count);
+  ReserveMore(FCellBlocks, 1);
+  std::unique_ptr<TCell[]> block(new TCell[count]);
+  for (size_t i = 0; i < count; ++i) {
+    block[i].FParent = this;
+    FItems.push_back(&block[i]);
+  }
+  FCellBlocks.push_back(std::move(block));
+  return FItems[FItems.size() - count];
+}
+
 void TRow::Clear() {
   if (FItems.empty()) return;
   FItems.clear();
+  FCellBlocks.clear();
   DoDataChanged(cmRowClear, nullptr);
 }
 
@@ -205,8 +217,7 @@ TCell& TRow::AddItem(int32_t Value) {
   TCell* cell = nullptr;
   RunThenEndUpdate(
       [&] {
-        FItems.push_back(std::make_unique<TCell>(this));
-        cell = FItems.back().get();
+        cell = AppendCells(1);
         cell->SetValue(Value);
       },
       [&] { EndUpdate(cmCellAdd, cell); });

@@ -166,6 +166,9 @@ class TCell : public TObject {
   bool InConvertedColumn() const;
   void StoreAndNotify(std::u16string T);
 
+  // For the blocks a row makes its cells in; FParent is set right after.
+  TCell() = default;
+
   TRow* FParent = nullptr;
   std::u16string FText;
 };
@@ -228,8 +231,15 @@ class TRow : public TPersistent {
   void DoDataChanged(TDataTableChangeMode ChangeMode, TCell* ACell);
   void FillFromPieces(const std::u16string& sInit, char16_t sSplitChar);
 
+  // Appends count cells made in one allocation (their addresses never move)
+  // and returns the first.
+  TCell* AppendCells(size_t count);
+
   TDataTable* FParent = nullptr;
-  std::vector<std::unique_ptr<TCell>> FItems;
+  // The cells in order, and the blocks that own them: Init makes all its
+  // cells in one block, AddItem one cell at a time.
+  std::vector<TCell*> FItems;
+  std::vector<std::unique_ptr<TCell[]>> FCellBlocks;
   int32_t FId = -1;
   int32_t FTag = 0;
   bool FIsProp = false;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 #include "DataTableTestSupport.h"
 
@@ -92,6 +93,28 @@ TEST(Row, AddItemAppendsDecimalText) {
   EXPECT_EQ(&added, &row.Items(0));
   row.AddItem(0);
   EXPECT_EQ(StoredCells(row), (Cells{u"-12", u"0"}));
+}
+
+// Cells are made in blocks (all of an Init's at once, one per AddItem); a
+// cell handed out earlier stays where it is, with its index and its row.
+TEST(Row, CellsKeepTheirPlaceAsTheRowGrows) {
+  TRow row;
+  row.Init(u"a,b,c", u',');
+  TCell& first = row.Items(0);
+  TCell& third = row.Items(2);
+  std::vector<TCell*> added;
+  for (int32_t i = 0; i < 40; ++i) added.push_back(&row.AddItem(i));
+  EXPECT_EQ(&row.Items(0), &first);
+  EXPECT_EQ(third.GetIndex(), 2);
+  EXPECT_EQ(third.StoredText(), u"c");
+  for (int32_t i = 0; i < 40; ++i) {
+    EXPECT_EQ(added[size_t(i)]->GetIndex(), 3 + i);
+    EXPECT_EQ(added[size_t(i)]->Parent(), &row);
+    EXPECT_EQ(added[size_t(i)]->StoredText(), Int32ToText(i));
+  }
+  row.Init(u"x", u',');
+  EXPECT_EQ(StoredCells(row), (Cells{u"x"}));
+  EXPECT_EQ(row.Items(0).GetIndex(), 0);
 }
 
 TEST(Row, CopyFromCopiesStoredTextsOnly) {
