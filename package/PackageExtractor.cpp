@@ -1,5 +1,6 @@
 #include "package/PackageExtractor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -75,6 +76,7 @@ class Extraction {
                                                          " add up to more than 2147483647 bytes");
       }
       total += size;
+      fLargestMember = std::max(fLargestMember, size);
     }
 
     int32_t done = 0;
@@ -159,16 +161,18 @@ class Extraction {
   }
 
   // The inflater and its buffers, made for the first member that needs them
-  // and kept for the others.
+  // and kept for the others. No member holds more packed bytes than the
+  // package or more unpacked bytes than the largest row gives, so a package of
+  // small files gets small buffers.
   MemberInflater& Inflater(const std::string& context) {
     if (!fInflater) {
+      const size_t input = size_t(std::min<int64_t>(fFileSize, int64_t(MemberInflater::kInputBufferSize)));
+      const size_t output = size_t(std::min<int64_t>(fLargestMember, int64_t(MemberInflater::kOutputBufferSize)));
       try {
-        fInflater = std::make_unique<MemberInflater>();
+        fInflater = std::make_unique<MemberInflater>(input, output);
       } catch (const std::bad_alloc&) {
         throw EPackageError(PackageErrorKind::OutOfMemory,
-                            context + "cannot allocate " +
-                                std::to_string(MemberInflater::kInputBufferSize + MemberInflater::kOutputBufferSize) +
-                                " bytes for its buffers");
+                            context + "cannot allocate " + std::to_string(input + output) + " bytes for its buffers");
       }
     }
     return *fInflater;
@@ -206,6 +210,7 @@ class Extraction {
   std::unique_ptr<MemberInflater> fInflater;
   int64_t fFileSize = 0;
   int64_t fPosition = 0;
+  int32_t fLargestMember = 0;  // the largest unpacked size in the table
 };
 
 }  // namespace

@@ -23,8 +23,9 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "package/PackageFileSystem.h"
@@ -80,8 +81,9 @@ class MemoryFileSystem final : public PackageFileSystem {
   void GiveBack(int64_t bytes);
 
   std::u16string fSystemFolder;
-  std::map<std::u16string, std::shared_ptr<Entry>> fFiles;
-  std::set<std::u16string> fFolders;
+  // Hashed: every lookup is a path that shares a long prefix with the others.
+  std::unordered_map<std::u16string, std::shared_ptr<Entry>> fFiles;
+  std::unordered_set<std::u16string> fFolders;
   std::optional<int64_t> fFreeSpace;
   int fOpenHandles = 0;
   std::vector<std::u16string> fCreated;
