@@ -197,12 +197,13 @@ TCell* TRow::AppendCells(size_t count) {
   ReserveMore(FItems, count);
   ReserveMore(FCellBlocks, 1);
   std::unique_ptr<TCell[]> block(new TCell[count]);
+  TCell* first = block.get();
   for (size_t i = 0; i < count; ++i) {
-    block[i].FParent = this;
-    FItems.push_back(&block[i]);
+    first[i].FParent = this;
+    FItems.push_back(&first[i]);
   }
   FCellBlocks.push_back(std::move(block));
-  return FItems[FItems.size() - count];
+  return first;
 }
 
 void TRow::Clear() {
