@@ -8,26 +8,30 @@ set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
 
+# Progress goes to standard error; standard output gets the results (the
+# package's contents, the installed files).
+say() { printf '%s\n' "$*" >&2; }
+
 bash setup.sh
 source cmake/trees.sh
-echo "building the publisher's tool stpack..."
-build_tree release stpack || { tail -n 40 "$release_tree".*.log; exit 1; }
-echo "building the Windows programs (stub, uninstaller, stpack.exe, sample product)..."
-build_tree win32 || { tail -n 40 "$win32_tree".*.log; exit 1; }
-echo "installing the tool with its Windows programs into build/dist..."
+say "building the publisher's tool stpack..."
+build_tree release stpack || { tail -n 40 "$release_tree".*.log >&2; exit 1; }
+say "building the Windows programs (stub, uninstaller, stpack.exe, sample product)..."
+build_tree win32 || { tail -n 40 "$win32_tree".*.log >&2; exit 1; }
+say "installing the tool with its Windows programs into build/dist..."
 rm -rf build/dist
 cmake --install "$release_tree" --prefix build/dist >/dev/null || exit 1
 (cd "$release_tree" && cpack -B "$root/build/packages" >/dev/null) || exit 1
-echo "  build/dist/bin/stpack (and stpack.exe, stpack-try), build/dist/share/corvenna-setup/"
-echo "  packages: $(cd build/packages && ls *.tar.gz *.deb 2>/dev/null | tr '\n' ' ')"
+say "  build/dist/bin/stpack (and stpack.exe, stpack-try), build/dist/share/corvenna-setup/"
+say "  packages: $(cd build/packages && ls *.tar.gz *.deb 2>/dev/null | tr '\n' ' ')"
 setup_exe=$root/$win32_tree/examples/DrawvaneSetup.exe
-echo "built $setup_exe ($(stat -c %s "$setup_exe") bytes)"
-echo "package contents:"
+say "built $setup_exe ($(stat -c %s "$setup_exe") bytes)"
+say "package contents:"
 build/dist/bin/stpack list "$setup_exe"
 
 if [ -n "${DISPLAY:-}" ]; then
   export WINEARCH=win32 WINEPREFIX=$root/build/run-prefix WINEDEBUG=-all
-  echo "starting the installer on $DISPLAY (Wine prefix $WINEPREFIX)"
+  say "starting the installer on $DISPLAY (Wine prefix $WINEPREFIX)"
   wine "$setup_exe"
   exit 0
 fi
@@ -50,10 +54,10 @@ key alt+n; page "I &Agree" run-2-licence
 key alt+a; page "&Install" run-3-destination
 key alt+i; page "&Finish" run-4-finished
 key alt+f
-wizspy find TfrmImageEditor Drawvane 15000 && echo "Drawvane started at Finish"
+wizspy find TfrmImageEditor Drawvane 15000 && say "Drawvane started at Finish"
 sleep 1; e2e_screenshot run-5-product
 
 installed="$WINEPREFIX/drive_c/Program Files/Corvenna Soft/Drawvane"
-echo "screenshots: $E2E_SCREENSHOTS/run-*.png"
-echo "installed into C:\\Program Files\\Corvenna Soft\\Drawvane\\ of a throw-away Wine prefix:"
+say "screenshots: $E2E_SCREENSHOTS/run-*.png"
+say "installed into C:\\Program Files\\Corvenna Soft\\Drawvane\\ of a throw-away Wine prefix:"
 (cd "$installed" && find . -type f | sed 's|^\./||' | sort)

@@ -7,13 +7,16 @@ cd "$(dirname "$0")"
 root=$PWD
 deps=$root/build/deps
 
-log() { printf '[setup] %s\n' "$*"; }
+# Every message goes to standard error: functions below return values on
+# standard output (srcdir=$(fetch_source ...)), which a log line would corrupt.
+log() { printf '[setup] %s\n' "$*" >&2; }
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 binutils-mingw-w64-i686
   googletest libcrypto++-dev zlib1g-dev libjpeg62-turbo-dev
   wine wine32 xvfb xdotool imagemagick fonts-wqy-zenhei locales dpkg-dev python3 python3-pefile
+  osslsigncode openssl lintian
 )
 
 missing=()
@@ -59,15 +62,15 @@ ensure_source_list() {
     grep -E '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' >"$src_list.list" || true
     rm -f "$src_list"
   fi
-  apt-get update -qq
+  apt-get update -qq >&2
 }
 
-# Unpacks source package $1 into folder $2 and prints the source folder. A
-# mirror may list a version (a security update) whose files it does not
-# hold yet, so each listed version is tried in turn.
+# Unpacks source package $1 into folder $2 and prints the source folder (its
+# only output on standard output). A mirror may list a version (a security
+# update) whose files it does not hold yet, so each listed version is tried in
+# turn.
 fetch_source() {
   local package=$1 dir=$2 version
-  ensure_source_list
   rm -rf "$dir" && mkdir -p "$dir"
   for version in $(apt-cache showsrc "$package" | sed -n 's/^Version: //p'); do
     if (cd "$dir" && apt-get source --download-only -qq "$package=$version" >/dev/null 2>&1); then
@@ -94,6 +97,7 @@ jpeg_prefix=$deps/libjpeg-i686
 jpeg_recipe="libjpeg-turbo win32-threads $c_size_flags FORCE_INLINE=OFF NO_GETENV no-arith"
 if [ "$(cat "$jpeg_prefix/recipe" 2>/dev/null)" != "$jpeg_recipe" ] || [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
   log "fetching and cross-building libjpeg-turbo"
+  ensure_source_list
   srcdir=$(fetch_source libjpeg-turbo "$deps/jpeg-src")
   rm -rf "$deps/jpeg-build" "$jpeg_prefix"
   cmake -S "$srcdir" -B "$deps/jpeg-build" -G Ninja \
@@ -113,6 +117,7 @@ zlib_prefix=$deps/zlib-i686
 zlib_recipe="zlib win32-threads $c_size_flags no-gz"
 if [ "$(cat "$zlib_prefix/recipe" 2>/dev/null)" != "$zlib_recipe" ] || [ ! -f "$zlib_prefix/lib/libz.a" ]; then
   log "fetching and cross-building zlib"
+  ensure_source_list
   srcdir=$(fetch_source zlib "$deps/zlib-src")
   rm -rf "$zlib_prefix" && mkdir -p "$zlib_prefix/lib" "$zlib_prefix/include" "$deps/zlib-src/obj"
   for unit in adler32 compress crc32 deflate infback inffast inflate inftrees trees uncompr zutil; do

@@ -2,14 +2,16 @@
 # Runs every test of the project:
 #   1. the native unit tests, built with AddressSanitizer and UBSan;
 #   2. the Windows test binaries under Wine, in a throw-away 32-bit prefix;
-#   3. the end-to-end scripts in tests/e2e (installer under Wine and Xvfb).
+#   3. the end-to-end scripts: tests/setup (setup.sh on a fresh clone, as a
+#      new machine runs it) and tests/e2e (installer under Wine and Xvfb).
 # Prints each suite's summary and, last, "N passed, N failed"; exits non-zero
 # on any failure. Set TEST_FILTER to a gtest filter to narrow the unit tests.
 set -uo pipefail
 cd "$(dirname "$0")"
 root=$PWD
 
-bash setup.sh >/dev/null || { echo "setup failed" >&2; exit 1; }
+mkdir -p build
+bash setup.sh 2>build/setup.log || { tail -n 20 build/setup.log >&2; echo "setup failed" >&2; exit 1; }
 
 source cmake/trees.sh
 echo "building native (sanitizers)..."
@@ -77,8 +79,8 @@ trap - EXIT
 
 # End-to-end scripts each print their own "N passed, N failed" last line.
 if compgen -G "tests/e2e/*.sh" >/dev/null; then
-  echo "== end-to-end tests (Wine + Xvfb)"
-  for s in tests/e2e/*.sh; do
+  echo "== end-to-end tests (fresh setup; Wine + Xvfb)"
+  for s in tests/setup/*.sh tests/e2e/*.sh; do
     [ "$(basename "$s")" = lib.sh ] && continue  # shared helpers, not a test
     log=$logs/e2e-$(basename "$s" .sh).log
     bash "$s" >"$log" 2>&1
