@@ -37,6 +37,12 @@ build_tree() {
                -DHOST_STPACK="$PWD/$release_tree/tools/stpack") ;;
     *) echo "unknown build tree $name" >&2; return 2 ;;
   esac
+  # Where ccache is installed, compilations are cached across build trees and
+  # checkouts: paths below the checkout are hashed relative to it.
+  if command -v ccache >/dev/null; then
+    options+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+  fi
   local log=build/$(basename "$dir")
   mkdir -p build
   # CMake keeps the compilers a tree was first configured with; a tree made
