@@ -10,6 +10,7 @@ E2E_SCREENSHOTS=${E2E_SCREENSHOTS:-$E2E_ROOT/build/screenshots}
 E2E_DESKTOP=${E2E_DESKTOP:-800x600}
 e2e_passed=0
 e2e_failed=0
+e2e_skipped=0
 E2E_TMP=
 E2E_XVFB_PID=
 
@@ -46,8 +47,25 @@ check() {
 not() { ! "$@"; }
 
 e2e_summary() {
-  echo "$e2e_passed passed, $e2e_failed failed"
+  local skipped=""
+  [ "$e2e_skipped" -gt 0 ] && skipped=", $e2e_skipped skipped"
+  echo "$e2e_passed passed, $e2e_failed failed$skipped"
   [ "$e2e_failed" -eq 0 ]
+}
+
+# True when this machine can run Wine's 32-bit programs. Some virtual
+# machines execute no 32-bit x86 code at all: their kernel refuses Wine's
+# 32-bit loader ("Exec format error").
+e2e_wine_usable() { wine --version >/dev/null 2>&1; }
+
+# e2e_skip_without_wine <what>: where Wine cannot run, ends the script with
+# the checks made so far and one skip that says why.
+e2e_skip_without_wine() {
+  e2e_wine_usable && return 0
+  echo "SKIP $1: this machine cannot run 32-bit x86 programs, so Wine cannot start (wine --version fails)"
+  e2e_skipped=$((e2e_skipped + 1))
+  e2e_summary
+  exit
 }
 
 # e2e_require <file...>: ends the script as one failure when a file the build
@@ -92,6 +110,7 @@ e2e_cleanup() {
 # e2e_init <name>: temp folder (also HOME, which Wine links the shell
 # folders into), display, prefix, virtual desktop. Cleans up on exit.
 e2e_init() {
+  e2e_skip_without_wine "$1 (Windows under Wine)"
   E2E_TMP=$(mktemp -d "/tmp/corvenna-e2e-$1.XXXXXX")
   trap e2e_cleanup EXIT
   export HOME=$E2E_TMP/home WINEPREFIX=$E2E_TMP/prefix WINEARCH=win32 WINEDEBUG=-all

@@ -19,6 +19,7 @@ trap 'rm -rf "$work"' EXIT
 cmake --install "$RELEASE" --prefix "$work/tool" >/dev/null 2>&1
 try=$work/tool/bin/stpack-try
 check "stpack-try is installed beside stpack" test -x "$try" -a -x "$work/tool/bin/stpack"
+e2e_skip_without_wine "stpack-try (it runs installers under Wine)"
 
 # try <name> <expected exit code> <arguments...>: runs it, keeps its report.
 try_run() {
