@@ -86,8 +86,10 @@ RemovalReport RunRemoval(const UninstallList& list, const std::u16string& instal
       const std::u16string link = folder + u"\\" + name;
       if (!PathLiesIn(system.ShortcutTarget(link), installDir)) continue;
       switch (system.RemoveFile(link)) {
-        case RemoveResult::Removed: report.shortcutsRemoved.push_back(link); break;
-        case RemoveResult::Failed: report.shortcutsLeft.push_back(link); break;
+        case RemoveResult::Removed:
+        case RemoveResult::LinkRemoved: report.shortcutsRemoved.push_back(link); break;
+        case RemoveResult::Failed:
+        case RemoveResult::ThroughLink: report.shortcutsLeft.push_back(link); break;
         case RemoveResult::Missing: break;
       }
     }
@@ -99,20 +101,23 @@ RemovalReport RunRemoval(const UninstallList& list, const std::u16string& instal
       report.selfPath = runningExe;
       continue;
     }
-    switch (system.RemoveFile(path)) {
-      case RemoveResult::Removed: ++report.filesRemoved; break;
+    switch (system.RemoveInstalledFile(installDir, file)) {
+      case RemoveResult::Removed:
+      case RemoveResult::LinkRemoved: ++report.filesRemoved; break;
       case RemoveResult::Failed: report.filesLeft.push_back(path); break;
+      case RemoveResult::ThroughLink: report.filesBehindLinks.push_back(path); break;
       case RemoveResult::Missing: break;
     }
   }
 
-  // RemoveFolder removes only empty folders, so a folder that still holds a
-  // file the product did not install (or one that was in use) stays.
-  std::vector<std::u16string> folders;
-  for (const std::u16string& folder : InstallTreeFolders(list.files)) folders.push_back(installDir + folder);
-  folders.push_back(WithoutTrailingBackslash(installDir));
+  // Only empty folders are removed, so a folder that still holds a file the
+  // product did not install (or one that was in use) stays. The install
+  // folder itself comes last, as the relative folder "".
+  std::vector<std::u16string> folders = InstallTreeFolders(list.files);
+  folders.push_back(u"");
   const std::u16string selfFolder = WithoutTrailingBackslash(PathFolderPart(report.selfPath));
-  for (const std::u16string& folder : folders) {
+  for (const std::u16string& relative : folders) {
+    const std::u16string folder = relative.empty() ? WithoutTrailingBackslash(installDir) : installDir + relative;
     if (!report.selfPath.empty() && SamePath(folder, selfFolder)) {
       const std::u16string selfName = report.selfPath.substr(PathFolderPart(report.selfPath).size());
       if (system.FolderHoldsOnly(folder, selfName)) {
@@ -123,9 +128,11 @@ RemovalReport RunRemoval(const UninstallList& list, const std::u16string& instal
       }
       continue;
     }
-    switch (system.RemoveFolder(folder)) {
+    switch (system.RemoveInstalledFolder(installDir, relative)) {
       case RemoveResult::Removed: ++report.foldersRemoved; break;
+      case RemoveResult::LinkRemoved: report.linksRemoved.push_back(folder); break;
       case RemoveResult::Failed: report.foldersKept.push_back(folder); break;
+      case RemoveResult::ThroughLink:  // its link above it has gone or goes next
       case RemoveResult::Missing: break;
     }
   }
@@ -147,8 +154,10 @@ RemovalReport RunRemoval(const UninstallList& list, const std::u16string& instal
   for (const std::u16string& key : list.uninstallKeys) {
     if (!PathLiesIn(system.EntryUninstallString(key), installDir)) continue;
     switch (system.DeleteUninstallEntry(key)) {
-      case RemoveResult::Removed: report.entriesRemoved.push_back(key); break;
-      case RemoveResult::Failed: report.entriesLeft.push_back(key); break;
+      case RemoveResult::Removed:
+      case RemoveResult::LinkRemoved: report.entriesRemoved.push_back(key); break;
+      case RemoveResult::Failed:
+      case RemoveResult::ThroughLink: report.entriesLeft.push_back(key); break;
       case RemoveResult::Missing: break;
     }
   }

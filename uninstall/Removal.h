@@ -14,16 +14,33 @@ namespace vo {
 
 enum class RemoveResult {
   Removed,
-  Missing,  // nothing there (already gone, or never installed)
-  Failed,   // in use, access denied, or a folder that is not empty
+  Missing,      // nothing there (already gone, or never installed)
+  Failed,       // in use, access denied, or a folder that is not empty
+  ThroughLink,  // a folder on the way is a link (junction, symbolic link, mount point): nothing touched
+  LinkRemoved,  // the folder was itself a link: the link went, what it points to was not gone into
 };
 
 class UninstallSystem {
  public:
   virtual ~UninstallSystem() = default;
+  // A file or an empty folder outside the install tree (a shortcut, the
+  // company folder).
   virtual RemoveResult RemoveFile(const std::u16string& path) = 0;
   // Removes a folder only when it is empty.
   virtual RemoveResult RemoveFolder(const std::u16string& path) = 0;
+  // A listed file, installDir + relativePath. Anyone who can write the
+  // install folder may have replaced one of its folders by a link to another
+  // place, so nothing is deleted through a link: when a folder between
+  // installDir and the file is one, the result is ThroughLink and nothing is
+  // touched. A file that is itself a link is deleted as a link. The folders
+  // on the way cannot be swapped while the file is deleted.
+  virtual RemoveResult RemoveInstalledFile(const std::u16string& installDir, const std::u16string& relativePath) = 0;
+  // A folder of the install tree, installDir + relativeFolder (empty for
+  // installDir itself), when it is empty; one that is itself a link is
+  // removed as a link (LinkRemoved), never gone into; ThroughLink when a
+  // folder above it is a link.
+  virtual RemoveResult RemoveInstalledFolder(const std::u16string& installDir,
+                                             const std::u16string& relativeFolder) = 0;
   // True when the folder exists and holds nothing but the file called name.
   virtual bool FolderHoldsOnly(const std::u16string& folder, const std::u16string& name) = 0;
   // The folders the installer puts shortcuts in (desktop, Quick Launch),
@@ -55,6 +72,10 @@ struct RemovalReport {
   int filesRemoved = 0;
   int foldersRemoved = 0;
   std::vector<std::u16string> filesLeft;       // full paths of installed files that could not be deleted
+  // Listed files not deleted because a folder on their path had become a
+  // link to another place: what lies there is not the product's.
+  std::vector<std::u16string> filesBehindLinks;
+  std::vector<std::u16string> linksRemoved;    // install-tree folders that were links, removed as links
   std::vector<std::u16string> foldersKept;     // install-tree folders that still hold other files
   std::vector<std::u16string> shortcutsRemoved;
   std::vector<std::u16string> shortcutsLeft;
@@ -71,7 +92,9 @@ struct RemovalReport {
   std::u16string companyFolderPending;
   bool companyFolderRemoved = false;
 
-  bool Complete() const { return filesLeft.empty() && shortcutsLeft.empty() && entriesLeft.empty(); }
+  bool Complete() const {
+    return filesLeft.empty() && filesBehindLinks.empty() && shortcutsLeft.empty() && entriesLeft.empty();
+  }
   int ExitCode() const { return Complete() ? kUninstallComplete : kUninstallPartial; }
   // The helper could not be started: the uninstaller stays, and so does its folder.
   void SelfRemovalFailed();
@@ -79,8 +102,9 @@ struct RemovalReport {
 
 // Removes, in this order: the shortcuts of the list in every shortcut folder
 // whose target lies in installDir; every listed file (except runningExe,
-// which is left to the self-removal helper); every folder of the install
-// tree that is then empty, deepest first, installDir last; the company
+// which is left to the self-removal helper), never through a link; every
+// folder of the install tree that is then empty, deepest first, installDir
+// last (a folder that is a link goes as a link); the company
 // folder (CompanyFolderToRemove) when it is then empty; and each listed
 // uninstall entry whose UninstallString points into installDir, key and all.
 // Shortcuts and entries of another installation of the product are left

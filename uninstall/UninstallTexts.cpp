@@ -101,6 +101,16 @@ std::u16string RemovalSummaryText(const std::u16string& productName, const Remov
                      : u"These files are in use or cannot be deleted and were left in place; delete them after "
                        u"closing the programs that use them:",
                   report.filesLeft, uiLanguage);
+  AppendNamedList(out,
+                  zh ? u"以下文件未删除：其路径上的文件夹已被替换为指向别处的链接（联接或符号链接），"
+                       u"链接已删除，其指向的内容未被触及："
+                     : u"These files were not deleted because a folder on their path had been replaced by a link to "
+                       u"another place (a junction or symbolic link); the link was removed, not what it points to:",
+                  report.filesBehindLinks, uiLanguage);
+  AppendNamedList(out,
+                  zh ? u"以下文件夹是链接，只删除了链接本身："
+                     : u"These folders were links; only the links were removed:",
+                  report.linksRemoved, uiLanguage);
   AppendNamedList(out, zh ? u"以下快捷方式无法删除：" : u"These shortcuts could not be deleted:", report.shortcutsLeft,
                   uiLanguage);
   AppendNamedList(out,

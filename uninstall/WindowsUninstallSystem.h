@@ -12,6 +12,8 @@ class WindowsUninstallSystem : public UninstallSystem {
  public:
   RemoveResult RemoveFile(const std::u16string& path) override;
   RemoveResult RemoveFolder(const std::u16string& path) override;
+  RemoveResult RemoveInstalledFile(const std::u16string& installDir, const std::u16string& relativePath) override;
+  RemoveResult RemoveInstalledFolder(const std::u16string& installDir, const std::u16string& relativeFolder) override;
   bool FolderHoldsOnly(const std::u16string& folder, const std::u16string& name) override;
   std::vector<std::u16string> ShortcutFolders() override;
   std::u16string ShortcutTarget(const std::u16string& linkPath) override;

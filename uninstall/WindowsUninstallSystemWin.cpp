@@ -6,6 +6,9 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <optional>
+#include <vector>
+
 #include "shell/Registry.h"
 #include "shell/ShellError.h"
 #include "shell/ShellLinks.h"
@@ -18,6 +21,40 @@ namespace vo {
 namespace {
 
 bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+RemoveResult OpenFailure() { return IsNotFound(::GetLastError()) ? RemoveResult::Missing : RemoveResult::Failed; }
+
+// A folder opened as itself, a link not followed, and without delete
+// sharing: while the handle is open nobody can rename the folder, delete it
+// or put a link in its place.
+UniqueFile OpenFolderPinned(const std::u16string& path) {
+  return UniqueFile(::CreateFileW(WStr(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+bool IsReparsePoint(const UniqueFile& file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return ::GetFileInformationByHandle(file.get(), &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Pins installDir and every folder below it on the way to the last part of
+// relative, and checks that none of those below installDir is a link
+// (junction, symbolic link, mount point). The install folder itself may be
+// one: that is where the user installed. nullopt when the way is clear; the
+// handles must stay open for as long as the path is used.
+std::optional<RemoveResult> PinWay(const std::u16string& installDir, const std::u16string& relative,
+                                   std::vector<UniqueFile>& pinned) {
+  UniqueFile root = OpenFolderPinned(WithoutTrailingBackslash(installDir));
+  if (!root) return OpenFailure();
+  pinned.push_back(std::move(root));
+  for (size_t end = relative.find(u'\\'); end != std::u16string::npos; end = relative.find(u'\\', end + 1)) {
+    UniqueFile folder = OpenFolderPinned(installDir + relative.substr(0, end));
+    if (!folder) return OpenFailure();
+    if (IsReparsePoint(folder)) return RemoveResult::ThroughLink;
+    pinned.push_back(std::move(folder));
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -74,6 +111,29 @@ RemoveResult WindowsUninstallSystem::RemoveFile(const std::u16string& path) {
 RemoveResult WindowsUninstallSystem::RemoveFolder(const std::u16string& path) {
   if (::RemoveDirectoryW(WStr(path))) return RemoveResult::Removed;
   return IsNotFound(::GetLastError()) ? RemoveResult::Missing : RemoveResult::Failed;
+}
+
+RemoveResult WindowsUninstallSystem::RemoveInstalledFile(const std::u16string& installDir,
+                                                         const std::u16string& relativePath) {
+  std::vector<UniqueFile> pinned;
+  if (std::optional<RemoveResult> fault = PinWay(installDir, relativePath, pinned)) return *fault;
+  // DeleteFileW removes a file that is itself a symbolic link as the link.
+  return RemoveFile(installDir + relativePath);
+}
+
+RemoveResult WindowsUninstallSystem::RemoveInstalledFolder(const std::u16string& installDir,
+                                                           const std::u16string& relativeFolder) {
+  std::vector<UniqueFile> pinned;
+  if (!relativeFolder.empty()) {
+    if (std::optional<RemoveResult> fault = PinWay(installDir, relativeFolder, pinned)) return *fault;
+  }
+  const std::u16string path = relativeFolder.empty() ? WithoutTrailingBackslash(installDir) : installDir + relativeFolder;
+  // GetFileAttributesW describes a link itself, and RemoveDirectoryW on a
+  // junction or a directory link removes the link, never what it points to.
+  const DWORD attributes = ::GetFileAttributesW(WStr(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return OpenFailure();
+  if (!::RemoveDirectoryW(WStr(path))) return OpenFailure();
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? RemoveResult::LinkRemoved : RemoveResult::Removed;
 }
 
 bool WindowsUninstallSystem::FolderHoldsOnly(const std::u16string& folder, const std::u16string& name) {

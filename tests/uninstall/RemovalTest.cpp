@@ -50,6 +50,44 @@ class FakeSystem : public UninstallSystem {
     folders.erase(path);
     return RemoveResult::Removed;
   }
+  // A folder in folderLinks stands for a junction: its path is a link, and
+  // what lies "below" it is another place's.
+  RemoveResult RemoveInstalledFile(const std::u16string& installDir, const std::u16string& relativePath) override {
+    if (PassesThroughLink(installDir, relativePath)) {
+      log.push_back(u"file through link " + installDir + relativePath);
+      return RemoveResult::ThroughLink;
+    }
+    return RemoveFile(installDir + relativePath);
+  }
+  RemoveResult RemoveInstalledFolder(const std::u16string& installDir, const std::u16string& relativeFolder) override {
+    const std::u16string path = relativeFolder.empty() ? installDir.substr(0, installDir.size() - 1)
+                                                        : installDir + relativeFolder;
+    if (!relativeFolder.empty() && PassesThroughLink(installDir, relativeFolder)) return RemoveResult::ThroughLink;
+    if (folderLinks.erase(path)) {
+      // The link goes; what it pointed to stays where it is, no longer
+      // inside the install tree.
+      log.push_back(u"link " + path);
+      folders.erase(path);
+      const std::u16string prefix = Upper(path + u"\\");
+      for (std::set<std::u16string, Less>* set : {&files, &folders}) {
+        for (auto it = set->begin(); it != set->end();) {
+          if (Upper(*it).compare(0, prefix.size(), prefix) != 0) {
+            ++it;
+            continue;
+          }
+          if (set == &files) linkedPlace.insert(*it);
+          it = set->erase(it);
+        }
+      }
+      return RemoveResult::LinkRemoved;
+    }
+    return RemoveFolder(path);
+  }
+  bool PassesThroughLink(const std::u16string& installDir, const std::u16string& relative) const {
+    for (size_t end = relative.find(u'\\'); end != std::u16string::npos; end = relative.find(u'\\', end + 1))
+      if (folderLinks.count(installDir + relative.substr(0, end))) return true;
+    return false;
+  }
   bool FolderHoldsOnly(const std::u16string& folder, const std::u16string& name) override {
     const std::u16string prefix = Upper(folder + u"\\");
     for (const std::set<std::u16string, Less>* set : {&files, &folders})
@@ -79,6 +117,8 @@ class FakeSystem : public UninstallSystem {
   std::set<std::u16string, Less> folders;
   std::set<std::u16string, Less> locked;
   std::map<std::u16string, std::u16string, Less> links;  // link path -> target (the link is also in files)
+  std::set<std::u16string, Less> folderLinks;            // install-tree folders that are links
+  std::set<std::u16string, Less> linkedPlace;            // what a removed link pointed to, by its old path
   std::map<std::u16string, std::u16string> entries;      // key name -> UninstallString
   std::set<std::u16string> lockedEntries;
   std::u16string programFiles = u"C:\\Program Files";
@@ -159,6 +199,12 @@ TEST(RunRemoval, LeavesExactlyWhatItMustOnTheMachine) {
       {"a file with the shortcut's name that is no shortcut stays",
        [](FakeSystem& s) { s.links.erase(kDesktop + u"\\柯雯纳画图.lnk"); },
        {}, {}, true, kUninstallComplete, {kDesktop + u"\\柯雯纳画图.lnk", self}, {}},
+      {"a folder replaced by a link: nothing deleted through it, the link removed, the files named",
+       [&](FakeSystem& s) { s.folderLinks.insert(lang); },
+       {}, {}, true, kUninstallPartial, {self}, {}},
+      {"a link deeper down: the files above it still go",
+       [&](FakeSystem& s) { s.folderLinks.insert(lang + u"\\en"); },
+       {}, {}, true, kUninstallPartial, {self}, {}},
       {"an entry that cannot be deleted is reported",
        [](FakeSystem& s) { s.lockedEntries.insert(u"Corvenna Drawvane"); },
        {}, {}, true, kUninstallPartial, {self}, {u"Corvenna Drawvane"}},
@@ -181,6 +227,20 @@ TEST(RunRemoval, LeavesExactlyWhatItMustOnTheMachine) {
     for (const auto& entry : system.entries) entries.push_back(entry.first);
     EXPECT_EQ(entries, c.remainingEntries);
   }
+}
+
+TEST(RunRemoval, NamesWhatALinkKeptAndTheLinksItRemoved) {
+  FakeSystem system;
+  Install(system);
+  const std::u16string lang = kInstallDir + u"Lang";
+  system.folderLinks.insert(lang);
+  const RemovalReport report = RunRemoval(SampleList(), kInstallDir, kInstallDir + u"Uninst.exe", system);
+  EXPECT_EQ(report.filesBehindLinks, std::vector<std::u16string>({lang + u"\\zh-CN.ini", lang + u"\\en\\readme.txt"}));
+  EXPECT_EQ(report.linksRemoved, std::vector<std::u16string>({lang}));
+  EXPECT_TRUE(report.filesLeft.empty());
+  EXPECT_FALSE(report.Complete());
+  // What the link pointed to is untouched.
+  EXPECT_EQ(Sorted(system.linkedPlace), std::vector<std::u16string>({lang + u"\\en\\readme.txt", lang + u"\\zh-CN.ini"}));
 }
 
 TEST(RunRemoval, CountsWhatItRemoved) {

@@ -41,6 +41,11 @@ TEST(RemovalSummaryText, SaysWhatWentAndNamesWhatStayed) {
   RemovalReport userFiles;
   userFiles.foldersKept = {u"C:\\D"};
 
+  RemovalReport linked;
+  linked.filesRemoved = 2;
+  linked.filesBehindLinks = {u"C:\\D\\Lang\\zh.ini"};
+  linked.linksRemoved = {u"C:\\D\\Lang"};
+
   struct Case {
     const char* name;
     const RemovalReport& report;
@@ -65,6 +70,18 @@ TEST(RemovalSummaryText, SaysWhatWentAndNamesWhatStayed) {
        u"已删除：1 个文件。\r\n\r\n"
        u"以下文件正在使用或无法删除，已保留；请在关闭使用它们的程序后手动删除：\r\nC:\\D\\Drawvane.exe\r\n\r\n"
        u"以下文件夹中还有其他文件，已保留：\r\nC:\\D"},
+      {"a folder replaced by a link, English", linked, 2,
+       u"Corvenna Drawvane was removed, but some items had to be left in place.\r\n\r\n"
+       u"Removed: 2 files.\r\n\r\n"
+       u"These files were not deleted because a folder on their path had been replaced by a link to another place "
+       u"(a junction or symbolic link); the link was removed, not what it points to:\r\nC:\\D\\Lang\\zh.ini\r\n\r\n"
+       u"These folders were links; only the links were removed:\r\nC:\\D\\Lang"},
+      {"a folder replaced by a link, Chinese", linked, 0,
+       u"“Corvenna Drawvane”已删除，但有些项目未能删除。\r\n\r\n"
+       u"已删除：2 个文件。\r\n\r\n"
+       u"以下文件未删除：其路径上的文件夹已被替换为指向别处的链接（联接或符号链接），链接已删除，其指向的内容未被触及："
+       u"\r\nC:\\D\\Lang\\zh.ini\r\n\r\n"
+       u"以下文件夹是链接，只删除了链接本身：\r\nC:\\D\\Lang"},
       {"nothing left to remove but a user's folder", userFiles, 2,
        u"Corvenna Drawvane was removed from your computer.\r\n\r\n"
        u"Nothing was found to remove.\r\n\r\n"
