@@ -14,8 +14,9 @@ log() { printf '[setup] %s\n' "$*" >&2; }
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   googletest libcrypto++-dev zlib1g-dev libjpeg62-turbo-dev
-  wine wine32 xvfb xdotool imagemagick fonts-wqy-zenhei locales dpkg-dev python3 python3-pefile
+  wine wine32 wine64 xvfb xdotool imagemagick fonts-wqy-zenhei locales dpkg-dev python3 python3-pefile
   osslsigncode openssl lintian
 )
 
@@ -31,9 +32,9 @@ if ((${#missing[@]})); then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The win32 thread flavour of the cross compiler is the one we build with.
-for tool in gcc g++; do
-  [ -x "/usr/bin/i686-w64-mingw32-$tool-win32" ] || { echo "missing i686-w64-mingw32-$tool-win32" >&2; exit 1; }
+# The win32 thread flavour of the cross compilers is the one we build with.
+for tool in i686-w64-mingw32-gcc i686-w64-mingw32-g++ x86_64-w64-mingw32-gcc x86_64-w64-mingw32-g++; do
+  [ -x "/usr/bin/$tool-win32" ] || { echo "missing $tool-win32" >&2; exit 1; }
 done
 
 # Wine cannot create files with Chinese names without these glibc locales.
@@ -90,62 +91,79 @@ fetch_source() {
 # holds a stamp naming its recipe; a prefix built by another one is rebuilt.
 c_size_flags="-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables"
 
+# The libraries are built for two targets: i686, which the shipped programs
+# are, and x86_64, for the Windows test binaries on a machine that runs no
+# 32-bit programs (they run under 64-bit Wine there; see test.sh).
+targets=(i686 x86_64)
+needs_build() {  # prefix, recipe, library file
+  [ "$(cat "$1/recipe" 2>/dev/null)" != "$2" ] || [ ! -f "$1/lib/$3" ]
+}
+# A 64-bit Windows program unwinds through every frame by its unwind tables,
+# and the tests raise exceptions through libjpeg's callbacks: the x86_64
+# builds keep them (their size does not matter).
+c_flags_for() {
+  if [ "$1" = x86_64 ]; then echo "-Os -ffunction-sections -fdata-sections"; else echo "$c_size_flags"; fi
+}
+
 # libjpeg-turbo, static. The installer only decodes its two banners: no
 # forced inlining, no getenv (its memory manager would read JPEGMEM with
 # sscanf) and no arithmetic coding.
-jpeg_prefix=$deps/libjpeg-i686
-jpeg_recipe="libjpeg-turbo win32-threads $c_size_flags FORCE_INLINE=OFF NO_GETENV no-arith"
-if [ "$(cat "$jpeg_prefix/recipe" 2>/dev/null)" != "$jpeg_recipe" ] || [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
-  log "fetching and cross-building libjpeg-turbo"
+for arch in "${targets[@]}"; do
+  jpeg_recipe="libjpeg-turbo win32-threads $(c_flags_for "$arch") FORCE_INLINE=OFF NO_GETENV no-arith"
+  jpeg_prefix=$deps/libjpeg-$arch
+  needs_build "$jpeg_prefix" "$jpeg_recipe" libjpeg.a || continue
+  log "fetching and cross-building libjpeg-turbo for $arch"
   ensure_source_list
   srcdir=$(fetch_source libjpeg-turbo "$deps/jpeg-src")
   rm -rf "$deps/jpeg-build" "$jpeg_prefix"
   cmake -S "$srcdir" -B "$deps/jpeg-build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
-    -DCMAKE_C_FLAGS="-DNO_GETENV $c_size_flags" \
+    -DCMAKE_C_FLAGS="-DNO_GETENV $(c_flags_for "$arch")" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
     -DWITH_JPEG8=OFF -DWITH_ARITH_DEC=OFF -DWITH_ARITH_ENC=OFF -DFORCE_INLINE=OFF -Wno-dev >/dev/null
   cmake --build "$deps/jpeg-build" --target install >/dev/null
   echo "$jpeg_recipe" >"$jpeg_prefix/recipe"
   rm -rf "$deps/jpeg-src" "$deps/jpeg-build"
-fi
+done
 
 # zlib, static: the library's own sources without the gz* file functions,
 # which nothing here uses.
-zlib_prefix=$deps/zlib-i686
-zlib_recipe="zlib win32-threads $c_size_flags no-gz"
-if [ "$(cat "$zlib_prefix/recipe" 2>/dev/null)" != "$zlib_recipe" ] || [ ! -f "$zlib_prefix/lib/libz.a" ]; then
-  log "fetching and cross-building zlib"
+for arch in "${targets[@]}"; do
+  zlib_recipe="zlib win32-threads $(c_flags_for "$arch") no-gz"
+  zlib_prefix=$deps/zlib-$arch
+  needs_build "$zlib_prefix" "$zlib_recipe" libz.a || continue
+  log "fetching and cross-building zlib for $arch"
   ensure_source_list
   srcdir=$(fetch_source zlib "$deps/zlib-src")
   rm -rf "$zlib_prefix" && mkdir -p "$zlib_prefix/lib" "$zlib_prefix/include" "$deps/zlib-src/obj"
   for unit in adler32 compress crc32 deflate infback inffast inflate inftrees trees uncompr zutil; do
-    i686-w64-mingw32-gcc-win32 $c_size_flags -c "$srcdir/$unit.c" -o "$deps/zlib-src/obj/$unit.o"
+    "$arch-w64-mingw32-gcc-win32" $(c_flags_for "$arch") -c "$srcdir/$unit.c" -o "$deps/zlib-src/obj/$unit.o"
   done
-  i686-w64-mingw32-ar rcs "$zlib_prefix/lib/libz.a" "$deps"/zlib-src/obj/*.o
+  "$arch-w64-mingw32-ar" rcs "$zlib_prefix/lib/libz.a" "$deps"/zlib-src/obj/*.o
   cp "$srcdir/zlib.h" "$srcdir/zconf.h" "$zlib_prefix/include/"
   echo "$zlib_recipe" >"$zlib_prefix/recipe"
   rm -rf "$deps/zlib-src"
-fi
+done
 
 # GoogleTest for the Windows target (the native build uses /usr/src/googletest
 # directly through add_subdirectory). The win32 thread flavour of the
 # compiler has neither pthreads nor std::mutex: GoogleTest uses its own
 # Windows locks, and tests/gtest-win32 supplies the one class it would build
 # on std::mutex. tests/CMakeLists.txt gives the tests the same header.
-gtest_prefix=$deps/gtest-i686
 gtest_recipe="googletest win32-threads tests/gtest-win32"
-if [ "$(cat "$gtest_prefix/recipe" 2>/dev/null)" != "$gtest_recipe" ] || [ ! -f "$gtest_prefix/lib/libgtest.a" ]; then
-  log "cross-building GoogleTest"
+for arch in "${targets[@]}"; do
+  gtest_prefix=$deps/gtest-$arch
+  needs_build "$gtest_prefix" "$gtest_recipe" libgtest.a || continue
+  log "cross-building GoogleTest for $arch"
   rm -rf "$deps/gtest-build" "$gtest_prefix"
   cmake -S /usr/src/googletest -B "$deps/gtest-build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$gtest_prefix" \
     -DCMAKE_CXX_FLAGS="-iquote $root/tests/gtest-win32" -Dgtest_disable_pthreads=ON >/dev/null
   cmake --build "$deps/gtest-build" --target install >/dev/null
   echo "$gtest_recipe" >"$gtest_prefix/recipe"
   rm -rf "$deps/gtest-build"
-fi
+done
 
 log "ready"

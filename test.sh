@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test of the project:
 #   1. the native unit tests, built with AddressSanitizer and UBSan;
-#   2. the Windows test binaries under Wine, in a throw-away 32-bit prefix;
+#   2. the Windows test binaries under Wine, in a throw-away 32-bit prefix
+#      (64-bit builds under 64-bit Wine where the machine runs no 32-bit
+#      programs);
 #   3. the end-to-end scripts: tests/setup (setup.sh on a fresh clone, as a
 #      new machine runs it) and tests/e2e (installer under Wine and Xvfb).
 # Prints each suite's summary and, last, "N passed, N failed"; exits non-zero
@@ -55,31 +57,47 @@ for t in "$native_tree"/tests/*_tests; do
   [ -x "$t" ] && run_gtest "native $(basename "$t")" "$t"
 done
 
-# A fresh 32-bit Wine prefix; HOME goes there too because Wine links the
-# desktop and the other shell folders into $HOME.
+# The Windows test binaries run under Wine, in a fresh prefix; HOME goes
+# there too because Wine links the desktop and the other shell folders into
+# $HOME. Some virtual machines run no 32-bit x86 code at all, so no 32-bit
+# Wine: there the binaries are built for 64-bit Windows (the win64 tree) and
+# run under 64-bit Wine, which tests the same code against the same API; the
+# shipped programs stay 32-bit. Without either, they are counted as skipped.
+wine64_loader=/usr/lib/wine/wine64
 wine_tmp=$(mktemp -d /tmp/corvenna-wine.XXXXXX)
 cleanup() {
   WINEPREFIX=$wine_tmp/prefix wineserver -k >/dev/null 2>&1
   rm -rf "$wine_tmp"
 }
 trap cleanup EXIT
-export WINEARCH=win32 WINEDEBUG=-all WINEPREFIX=$wine_tmp/prefix HOME=$wine_tmp/home WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEPREFIX=$wine_tmp/prefix HOME=$wine_tmp/home WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$HOME"
-echo "== Windows unit tests (Wine)"
-# Some virtual machines run no 32-bit x86 code at all; there Wine cannot
-# start, and every Windows test binary is counted as skipped, with the reason.
-if ! wine --version >/dev/null 2>&1; then
-  skipped=$(ls "$win32_tree"/tests/*_tests.exe 2>/dev/null | wc -l)
-  echo "SKIP $skipped Windows test binaries: this machine cannot run 32-bit x86 programs, so Wine cannot start"
-  total_skipped=$((total_skipped + skipped))
-elif wineboot -i >"$logs/wineboot.log" 2>&1; then
-  wineserver -w
-  for t in "$win32_tree"/tests/*_tests.exe; do
-    [ -f "$t" ] && run_gtest "wine $(basename "$t" .exe)" wine "$t"
-  done
+wine_tests=()
+if wine --version >/dev/null 2>&1; then
+  echo "== Windows unit tests (Wine)"
+  export WINEARCH=win32
+  wine_loader=wine label=wine tree=$win32_tree
+elif [ -x "$wine64_loader" ] && "$wine64_loader" --version >/dev/null 2>&1; then
+  echo "== Windows unit tests (64-bit builds under 64-bit Wine: this machine runs no 32-bit programs)"
+  export WINEARCH=win64
+  wine_loader=$wine64_loader label=wine64 tree=$win64_tree
+  build_tree win64 || { tail -n 60 "$win64_tree".*.log; total_failed=$((total_failed + 1)); tree=; }
 else
-  echo "wineboot failed (see $logs/wineboot.log)"
-  total_failed=$((total_failed + 1))
+  skipped=$(ls "$win32_tree"/tests/*_tests.exe 2>/dev/null | wc -l)
+  echo "SKIP $skipped Windows test binaries: this machine runs neither 32-bit nor 64-bit Wine"
+  total_skipped=$((total_skipped + skipped))
+  tree=
+fi
+if [ -n "$tree" ]; then
+  if "$wine_loader" wineboot -i >"$logs/wineboot.log" 2>&1; then
+    wineserver -w
+    for t in "$tree"/tests/*_tests.exe; do
+      [ -f "$t" ] && run_gtest "$label $(basename "$t" .exe)" "$wine_loader" "$t"
+    done
+  else
+    echo "wineboot failed (see $logs/wineboot.log)"
+    total_failed=$((total_failed + 1))
+  fi
 fi
 cleanup
 trap - EXIT

@@ -4,6 +4,9 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(triple i686-w64-mingw32)
+# The folder suffix of the libraries setup.sh cross-builds for this target
+# (build/deps/zlib-i686, ...).
+set(DEPS_ARCH i686)
 set(CMAKE_C_COMPILER ${triple}-gcc-win32)
 set(CMAKE_CXX_COMPILER ${triple}-g++-win32)
 set(CMAKE_RC_COMPILER ${triple}-windres)

@@ -9,6 +9,9 @@
 #                                 of the win32 tree and is what a publisher
 #                                 gets (cmake --install, cpack)
 #   win32    build/win32          the Windows programs and tests
+#   win64    build/win64          the Windows test binaries alone, for 64-bit
+#                                 Wine on a machine that runs no 32-bit
+#                                 programs
 #
 #   build_tree native|release|win32 [target...]   configure and build (all
 #       targets when none are named); the output goes to
@@ -17,6 +20,7 @@
 native_tree=build/native-asan
 release_tree=build/native-release
 win32_tree=build/win32
+win64_tree=build/win64
 
 build_tree() {
   local name=$1; shift
@@ -35,6 +39,10 @@ build_tree() {
       # Installers are made with the build machine's stpack.
       options=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel
                -DHOST_STPACK="$PWD/$release_tree/tools/stpack") ;;
+    win64)
+      dir=$win64_tree
+      options=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel)
+      [ $# -gt 0 ] || set -- unit_tests ;;
     *) echo "unknown build tree $name" >&2; return 2 ;;
   esac
   # Where ccache is installed, compilations are cached across build trees and
@@ -47,9 +55,9 @@ build_tree() {
   mkdir -p build
   # CMake keeps the compilers a tree was first configured with; a tree made
   # with another version of the toolchain file is made anew.
-  if [ "$name" = win32 ]; then
+  if [ "$name" = win32 ] || [ "$name" = win64 ]; then
     local toolchain
-    toolchain=$(sha1sum cmake/mingw-i686.cmake | cut -d' ' -f1)
+    toolchain=$(sha1sum "${options[0]#-DCMAKE_TOOLCHAIN_FILE=}" | cut -d' ' -f1)
     if [ -f "$dir/CMakeCache.txt" ] && [ "$(cat "$dir/toolchain.sha1" 2>/dev/null)" != "$toolchain" ]; then
       rm -rf "$dir"
     fi

@@ -50,8 +50,11 @@ Raised Raise(const std::function<void()>& fault) {
 // comes prebuilt in the library (std::random_device).
 TEST(LibraryExceptions, ArriveAsTheProjectsKindsWithTheLibrarysTexts) {
   // Sizes the compiler cannot see, so that it warns of no huge allocation.
-  volatile size_t beyondInts = size_t(1) << 29;         // 2 GB of int: past the allocator's 2 GB - 1
-  volatile size_t beyondAddressSpace = size_t(1) << 30;  // 4 GB of int: past size_t itself
+  // In a 32-bit program 2 GB of int, past the allocator's 2 GB - 1, and 4 GB
+  // of int, past size_t itself; the same fractions of a 64-bit address space.
+  constexpr int kBits = int(sizeof(size_t)) * 8;
+  volatile size_t beyondInts = size_t(1) << (kBits - 3);
+  volatile size_t beyondAddressSpace = size_t(1) << (kBits - 2);
   const struct {
     const char* what;
     std::function<void()> fault;
