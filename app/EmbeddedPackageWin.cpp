@@ -16,69 +16,10 @@
 namespace vo {
 namespace {
 
-std::optional<ByteView> FindResourceBytes(const wchar_t* name, const wchar_t* type) {
-  HMODULE module = ::GetModuleHandleW(nullptr);
-  // Resource names are stored upper-case; FindResourceW upper-cases the
-  // names it is given, so any spelling finds them.
-  HRSRC resource = ::FindResourceW(module, name, type);
-  if (!resource) return std::nullopt;
-  HGLOBAL loaded = ::LoadResource(module, resource);
-  const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
-  if (!bytes) return std::nullopt;
-  return ByteView{static_cast<const uint8_t*>(bytes), ::SizeofResource(module, resource)};
+std::string LastErrorText() {
+  const DWORD code = ::GetLastError();
+  return Utf16ToUtf8(SystemErrorText(code)) + " (error " + std::to_string(code) + ")";
 }
-
-// The file offset of the mapped bytes at address in the running program:
-// its RVA placed in the section that holds it. nullopt when the bytes do not
-// lie inside one section's raw data.
-std::optional<int64_t> FileOffsetOf(const uint8_t* address, size_t size) {
-  const auto* base = reinterpret_cast<const uint8_t*>(::GetModuleHandleW(nullptr));
-  if (address < base) return std::nullopt;
-  const uint64_t rva = uint64_t(address - base);
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
-  for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
-    const uint64_t start = section->VirtualAddress;
-    if (rva >= start && rva + size <= start + section->SizeOfRawData) {
-      return int64_t(section->PointerToRawData + (rva - start));
-    }
-  }
-  return std::nullopt;
-}
-
-// The running program's own file, opened for reading beside the loader's
-// mapping of it.
-class OwnFile final : public PackageInputFile {
- public:
-  explicit OwnFile(UniqueFile file) : fFile(std::move(file)) {}
-  int64_t Size() override {
-    LARGE_INTEGER size = {};
-    ::GetFileSizeEx(fFile.get(), &size);
-    return size.QuadPart;
-  }
-  void Seek(int64_t offset) override {
-    LARGE_INTEGER to;
-    to.QuadPart = offset;
-    if (!::SetFilePointerEx(fFile.get(), to, nullptr, FILE_BEGIN)) {
-      throw EPackageError(PackageErrorKind::Read, "cannot seek in the installer: " + LastErrorText());
-    }
-  }
-  size_t Read(void* buffer, size_t count) override {
-    DWORD read = 0;
-    if (!::ReadFile(fFile.get(), buffer, DWORD(count), &read, nullptr)) {
-      throw EPackageError(PackageErrorKind::Read, "cannot read the installer: " + LastErrorText());
-    }
-    return read;
-  }
-
- private:
-  static std::string LastErrorText() {
-    const DWORD code = ::GetLastError();
-    return Utf16ToUtf8(SystemErrorText(code)) + " (error " + std::to_string(code) + ")";
-  }
-  UniqueFile fFile;
-};
 
 std::u16string OwnPath() {
   std::vector<wchar_t> path(MAX_PATH);
@@ -90,31 +31,102 @@ std::u16string OwnPath() {
   }
 }
 
+// The running program's file, read at explicit offsets: every reader keeps
+// its own position, so the package check on its worker thread and the
+// start-up's reads never disturb each other.
+class OwnFile final : public pe::Source {
+ public:
+  explicit OwnFile(UniqueFile file) : fFile(std::move(file)) {
+    LARGE_INTEGER size = {};
+    if (::GetFileSizeEx(fFile.get(), &size)) fSize = uint64_t(size.QuadPart);
+  }
+  uint64_t Size() const override { return fSize; }
+  void ReadAt(uint64_t offset, void* buffer, size_t count) override {
+    auto* at = static_cast<uint8_t*>(buffer);
+    while (count > 0) {
+      OVERLAPPED position = {};
+      position.Offset = DWORD(offset);
+      position.OffsetHigh = DWORD(offset >> 32);
+      const DWORD want = DWORD(count < (size_t(1) << 30) ? count : (size_t(1) << 30));
+      DWORD read = 0;
+      if (!::ReadFile(fFile.get(), at, want, &read, &position)) {
+        throw EPackageError(PackageErrorKind::Read, "cannot read the installer: " + LastErrorText());
+      }
+      if (read == 0) throw EPackageError(PackageErrorKind::Read, "the installer ended early");
+      at += read;
+      offset += read;
+      count -= read;
+    }
+  }
+
+ private:
+  UniqueFile fFile;
+  uint64_t fSize = 0;
+};
+
+// size bytes of the own file from offset on, as a package file.
+class PackageWindow final : public PackageInputFile {
+ public:
+  PackageWindow(OwnFile& file, uint64_t offset, uint64_t size) : fFile(file), fOffset(offset), fSize(size) {}
+  int64_t Size() override { return int64_t(fSize); }
+  void Seek(int64_t offset) override {
+    if (offset < 0 || uint64_t(offset) > fSize) {
+      throw EPackageError(PackageErrorKind::Read, "cannot seek to offset " + std::to_string(offset) + " of the " +
+                                                      std::to_string(fSize) + "-byte package");
+    }
+    fPosition = uint64_t(offset);
+  }
+  size_t Read(void* buffer, size_t count) override {
+    const uint64_t left = fSize - fPosition;
+    if (count > left) count = size_t(left);
+    if (count > 0) fFile.ReadAt(fOffset + fPosition, buffer, count);
+    fPosition += count;
+    return count;
+  }
+
+ private:
+  OwnFile& fFile;
+  uint64_t fOffset;
+  uint64_t fSize;
+  uint64_t fPosition = 0;
+};
+
+class WindowsInstallerImage final : public InstallerImage {
+ public:
+  WindowsInstallerImage() {
+    // Read sharing only: nobody can open the file for writing while this
+    // handle lives (and a writer that was there first makes the open fail).
+    UniqueFile file(::CreateFileW(WStr(OwnPath()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+      fCheck.detail = "the installer cannot open its own file: " + LastErrorText();
+      return;
+    }
+    fFile = std::make_unique<OwnFile>(std::move(file));
+    fCheck = CheckInstallerOutsidePackage(*fFile);
+  }
+  const InstallerCheck& Check() const override { return fCheck; }
+  std::unique_ptr<PackageInputFile> OpenPackage() override {
+    if (!fFile || !fCheck.intact) throw EPackageError(PackageErrorKind::Open, "the installer is damaged: " + fCheck.detail);
+    return std::make_unique<PackageWindow>(*fFile, fCheck.parts.package.offset, fCheck.parts.package.size);
+  }
+
+ private:
+  std::unique_ptr<OwnFile> fFile;
+  InstallerCheck fCheck;
+};
+
 }  // namespace
 
-std::unique_ptr<PackageInputFile> OpenEmbeddedPackage(const EmbeddedPackage& embedded) {
-  if (!embedded.package) return nullptr;
-  const ByteView bytes = *embedded.package;
-  if (std::optional<int64_t> offset = FileOffsetOf(bytes.data, bytes.size)) {
-    UniqueFile file(::CreateFileW(WStr(OwnPath()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (file) return std::make_unique<WindowInputFile>(std::make_unique<OwnFile>(std::move(file)), *offset, bytes.size);
-  }
-  return std::make_unique<MemoryInputFile>(bytes.data, bytes.size);
+InstallerImage& RunningInstaller() {
+  static WindowsInstallerImage installer;
+  return installer;
 }
 
-EmbeddedPackage FindEmbeddedPackage() {
-  EmbeddedPackage embedded;
-  embedded.package = FindResourceBytes(L"SetupPackage", L"StpFile");
-  embedded.digest = FindResourceBytes(L"PackageDigest", MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-  return embedded;
-}
-
-std::optional<int64_t> EmbeddedUnpackedTotal(const EmbeddedPackage& embedded) {
-  if (!embedded.package) return std::nullopt;
-  MemoryInputFile input(embedded.package->data, embedded.package->size);
+std::optional<int64_t> EmbeddedUnpackedTotal(InstallerImage& installer) {
   try {
-    return ReadUnpackedTotal(input, u"SETUPPACKAGE resource", u"");
+    std::unique_ptr<PackageInputFile> package = installer.OpenPackage();
+    return ReadUnpackedTotal(*package, u"the installer's package", u"");
   } catch (const std::exception& e) {
     InstallerLog().Write(std::string("Cannot read the package's file table: ") + e.what());
     return std::nullopt;

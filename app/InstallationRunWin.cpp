@@ -7,6 +7,7 @@
 
 #include "app/CommandLine.h"
 #include "app/EmbeddedPackage.h"
+#include "app/Global.h"
 #include "app/SetupLog.h"
 #include "package/LoggingFileSystem.h"
 #include "package/PackageExtractor.h"
@@ -15,6 +16,7 @@
 #include "shell/UninstallEntry.h"
 #include "shell/UniqueHandle.h"
 #include "shell/VoSysUtils.h"
+#include "wizard/WizardTexts.h"
 
 namespace vo {
 namespace {
@@ -32,55 +34,34 @@ std::string LastErrorText() {
   return U8(SystemErrorText(error)) + " (error " + std::to_string(error) + ")";
 }
 
-// Writes the package that travels inside this executable to packageFile,
-// straight from the mapped resource in one write.
-// Writes the package this installer carries to packageFile, copied from the
-// executable's own file in slices: the memory it takes stays the same however
-// large the package is.
-void WritePackageResource(const std::u16string& packageFile) {
-  const EmbeddedPackage embedded = FindEmbeddedPackage();
-  std::unique_ptr<PackageInputFile> package = OpenEmbeddedPackage(embedded);
-  if (!package) throw EInstallationRun("the installer carries no setup package (resource SETUPPACKAGE)");
+// The drive lacks room for the files; checked before the first write.
+class ENotEnoughSpace : public EInstallationRun {
+ public:
+  ENotEnoughSpace(int64_t needed, int64_t available)
+      : EInstallationRun("the destination drive has " + FormatLogBytes(available) + " free, and the files need " +
+                         FormatLogBytes(needed)),
+        fNeeded(needed),
+        fAvailable(available) {}
+  int64_t Needed() const { return fNeeded; }
+  int64_t Available() const { return fAvailable; }
 
-  UniqueFile file(::CreateFileW(WStr(packageFile), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw EInstallationRun("cannot create the package file \"" + U8(packageFile) + "\": " + LastErrorText());
-  constexpr size_t kSlice = size_t(1) << 20;
-  std::unique_ptr<uint8_t[]> slice(new uint8_t[kSlice]);
-  const int64_t size = package->Size();
-  int64_t copied = 0;
-  while (copied < size) {
-    const size_t read = package->Read(slice.get(), kSlice);
-    if (read == 0) throw EInstallationRun("the installer's package ended after " + std::to_string(copied) + " bytes");
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), slice.get(), DWORD(read), &written, nullptr))
-      throw EInstallationRun("cannot write the package file \"" + U8(packageFile) + "\": " + LastErrorText());
-    if (written != read) {
-      throw EInstallationRun("cannot write the package file \"" + U8(packageFile) + "\": only " +
-                             std::to_string(copied + written) + " of " + std::to_string(size) + " bytes were taken");
-    }
-    copied += int64_t(read);
-  }
-  InstallerLog().Write("Wrote the package file " + U8(packageFile) + ", " + FormatLogBytes(size));
-}
+ private:
+  int64_t fNeeded;
+  int64_t fAvailable;
+};
 
-// Deleting the package file never fails the run. Where the name turns out to
-// be a directory link, the link itself is removed.
-void DeletePackageFile(const std::u16string& packageFile) {
-  if (::DeleteFileW(WStr(packageFile))) {
-    InstallerLog().Write("Deleted the package file " + U8(packageFile));
+// Raises ENotEnoughSpace when the drive of installDir has less room than the
+// package unpacks to. A drive whose free space cannot be read is not refused
+// here: writing shows what is wrong.
+void CheckFreeSpace(const std::u16string& installDir, int64_t needed) {
+  ULARGE_INTEGER available = {};
+  if (!::GetDiskFreeSpaceExW(WStr(installDir), &available, nullptr, nullptr)) {
+    InstallerLog().Write("The free space of " + U8(installDir) + " cannot be read: " + LastErrorText());
     return;
   }
-  const DWORD error = ::GetLastError();
-  const std::string why = U8(SystemErrorText(error)) + " (error " + std::to_string(error) + ")";
-  const DWORD attributes = ::GetFileAttributesW(WStr(packageFile));
-  const DWORD link = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & link) == link) {
-    ::RemoveDirectoryW(WStr(packageFile));
-  } else {
-    ::SetLastError(error);
-  }
-  InstallerLog().Write("The package file " + U8(packageFile) + " stays: " + why);
+  const int64_t free = available.QuadPart > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(available.QuadPart);
+  if (free < needed) throw ENotEnoughSpace(needed, free);
+  InstallerLog().Write("Free space: " + FormatLogBytes(free) + ", needed " + FormatLogBytes(needed));
 }
 
 // Every folder and file the extractor puts on the disk, into the log.
@@ -101,20 +82,21 @@ class LogObserver final : public PackageFileObserver {
   int64_t total = 0;
 };
 
-// The extraction stage: write the package file, extract it, delete it.
-// Raises with the cause (the member, the file, the Windows or zlib message).
+// The extraction stage: the package is extracted straight from the
+// installer's own file, through the handle it was checked with; no copy of
+// it is written. Raises with the cause (the member, the file, the Windows or
+// zlib message).
 void ExtractionStage(const std::u16string& installDir, const ProgressHandler& progress) {
-  const std::u16string packageFile = installDir + u"Setup.stp";
-  WritePackageResource(packageFile);
+  InstallerImage& installer = RunningInstaller();
+  if (std::optional<int64_t> needed = EmbeddedUnpackedTotal(installer)) CheckFreeSpace(installDir, *needed);
   std::unique_ptr<PackageFileSystem> platform = CreatePlatformFileSystem();
   LogObserver observer;
   LoggingFileSystem files(*platform, observer);
   ExtractProgressCallback report;
   if (progress) report = [&progress](int32_t percent) { progress(percent); };
-  ExtractPackage(packageFile, installDir, u"", report, files);
-  InstallerLog().Write("Extracted " + std::to_string(observer.files) + " files, " + FormatLogBytes(observer.total));
-  ::Sleep(50);
-  DeletePackageFile(packageFile);
+  ExtractPackage(installer.OpenPackage(), u"the installer's package", installDir, u"", report, files);
+  InstallerLog().Write("Extracted " + std::to_string(observer.files) + " files, " + FormatLogBytes(observer.total) +
+                       " from the installer's own file");
 }
 
 void LogShortcut(const char* what, uint8_t location, const std::u16string& name) {
@@ -160,7 +142,7 @@ void IntegrationStage(const ProductSettings& settings, const std::u16string& ins
     entry.productVersion = settings.ProductVersion;
     entry.publisher = settings.Publisher;
     entry.homePage = settings.HomePage;
-    if (std::optional<int64_t> total = EmbeddedUnpackedTotal(FindEmbeddedPackage()))
+    if (std::optional<int64_t> total = EmbeddedUnpackedTotal(RunningInstaller()))
       entry.estimatedSizeKb = EstimatedSizeKilobytes(*total);
     const size_t values = UninstallEntryValues(entry, installDir).size();
     const size_t written = RegisterUninstallEntry(entry, installDir);
@@ -174,8 +156,7 @@ void IntegrationStage(const ProductSettings& settings, const std::u16string& ins
 }
 
 void LogExtractionFailure(const std::string& cause) {
-  InstallerLog().Write("Installation failed while extracting: " + cause +
-                       "\nThe files written so far and the package file stay.");
+  InstallerLog().Write("Installation failed while extracting: " + cause + "\nThe files written so far stay.");
 }
 
 }  // namespace
@@ -190,6 +171,12 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
   InstallerLog().Write("Installing into " + U8(installDir));
   try {
     ExtractionStage(installDir, progress);
+  } catch (const ENotEnoughSpace& e) {
+    InstallerLog().Write(std::string("Nothing was written: ") + e.what());
+    ShowInfoMessage(NotEnoughSpaceText(UiLanguage, FormatByteSize(e.Needed()), FormatByteSize(e.Available())), u"");
+    view.SetButtonsEnabled(true);
+    view.SetProgressVisible(false);
+    return false;
   } catch (const std::exception& e) {
     // The user sees one message whatever went wrong; the log has the cause.
     // The files written so far and the package file stay, and Install can be
@@ -218,6 +205,9 @@ int RunUnattendedInstallation(const UnattendedInstallation& job) {
   InstallerLog().Write("Installing into " + U8(job.installDir));
   try {
     ExtractionStage(job.installDir, nullptr);
+  } catch (const ENotEnoughSpace& e) {
+    InstallerLog().Write(std::string("Nothing was written: ") + e.what());
+    return kExitExtractionFailed;
   } catch (const std::exception& e) {
     LogExtractionFailure(e.what());
     return kExitExtractionFailed;

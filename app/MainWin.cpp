@@ -21,6 +21,7 @@
 #include "shell/UniqueHandle.h"
 #include "shell/VoSysUtils.h"
 #include "wizard/SetupForm.h"
+#include "wizard/WizardTexts.h"
 
 namespace vo {
 namespace {
@@ -37,6 +38,29 @@ std::u16string FromUtf8(const char* text) {
 std::string U8(const std::u16string& text) { return Utf16ToUtf8(text); }
 
 std::u16string FileNameOf(const std::u16string& path) { return path.substr(path.find_last_of(u"\\/:") + 1); }
+
+bool EqualsIgnoringCase(const std::u16string& a, const std::u16string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
+// The base name the default log takes when the settings cannot be trusted:
+// the installer's file name without ".exe" and a trailing "Setup", so that
+// DrawvaneSetup.exe still logs to DrawvaneSetup.log.
+std::u16string LogNameOfInstaller(const std::u16string& installerPath) {
+  std::u16string name = FileNameOf(installerPath);
+  for (const char16_t* suffix : {u".exe", u"Setup"}) {
+    const std::u16string tail(suffix);
+    if (name.size() > tail.size() && EqualsIgnoringCase(name.substr(name.size() - tail.size()), tail)) {
+      name.erase(name.size() - tail.size());
+    }
+  }
+  return name;
+}
 
 // The event loop: queued messages first; when the queue is empty the idle
 // handler refreshes the wizard once, then the thread sleeps until the next
@@ -62,12 +86,12 @@ int RunWizard(HINSTANCE instance, const SetupCommandLine& command) {
   SetupLog& log = InstallerLog();
   // The package is hashed on a worker thread while the user reads the first
   // pages; Install waits for the verdict before it makes the folder.
-  const EmbeddedPackage embedded = FindEmbeddedPackage();
-  BackgroundDigestCheck digest([embedded] { return OpenEmbeddedPackage(embedded); }, embedded.digest);
+  InstallerImage& installer = RunningInstaller();
+  BackgroundDigestCheck digest([&installer] { return installer.OpenPackage(); }, installer.PackageDigest());
 
   WizardStart start;
   start.presetFolder = command.installFolder;
-  if (std::optional<int64_t> total = EmbeddedUnpackedTotal(embedded)) {
+  if (std::optional<int64_t> total = EmbeddedUnpackedTotal(installer)) {
     start.requiredSpaceFallback = FormatByteSize(*total);
     log.Write("The package unpacks to " + FormatLogBytes(*total));
   }
@@ -130,7 +154,12 @@ int RunInstaller(HINSTANCE instance, const std::u16string& commandLine, const Se
   ComApartment com(command.silent ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED);
 
   const std::u16string installerPath = GetExecutablePath();
-  const std::u16string defaultLog = DefaultLogPath(GetTempFolderPath(), LoadProductSetting(kSettingExeBaseName));
+  // Nothing is read from the installer's resources before the installer has
+  // checked its own file: a damaged one logs under its file's name.
+  InstallerImage& installer = RunningInstaller();
+  const bool intact = installer.Check().intact;
+  const std::u16string defaultLog = DefaultLogPath(
+      GetTempFolderPath(), intact ? LoadProductSetting(kSettingExeBaseName) : LogNameOfInstaller(installerPath));
   OpenInstallerLogFile(command.logFile.empty() ? defaultLog : command.logFile);
   SetupLog& log = InstallerLog();
   SetupStartInfo info;
@@ -142,6 +171,12 @@ int RunInstaller(HINSTANCE instance, const std::u16string& commandLine, const Se
   info.codePage = ::GetACP();
   info.silent = command.silent;
   log.Write(FormatStartEntries(info));
+  if (!intact) {
+    log.Write("The installer is damaged: " + installer.Check().detail + "\nNothing was read from it and nothing was written.");
+    if (!command.silent) ShowStartupError(MakeWizardTexts(UiLanguage).DamagedInstallerText);
+    return kExitDamaged;
+  }
+  log.Write("Installer check: " + installer.Check().detail);
 
   const std::u16string usage = SetupUsageText(UiLanguage, FileNameOf(installerPath), defaultLog);
   if (!command.Valid()) {

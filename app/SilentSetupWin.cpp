@@ -47,22 +47,17 @@ int RunSilentSetup(const SetupCommandLine& command) {
   }
   log.Write(FormatSettingsEntry(settings, {RunningWindowClass, RunningWindowTitle, RunningWindowTitleAlt}, UiLanguage));
 
-  // The package is checked before anything is written.
-  const EmbeddedPackage embedded = FindEmbeddedPackage();
+  // The package is checked before anything is written, through the
+  // installer's own file, which the extraction reads too.
+  InstallerImage& installer = RunningInstaller();
   const DigestCheckResult check =
-      CheckPackageDigest([&embedded] { return OpenEmbeddedPackage(embedded); }, embedded.digest);
-  log.Write("Package check: " + check.detail +
-            (check.verdict == DigestVerdict::NotChecked ? std::string()
-                                                        : " (" + std::to_string(int(check.seconds * 1000)) + " ms)"));
-  if (check.verdict != DigestVerdict::Intact && check.verdict != DigestVerdict::NotChecked) {
+      CheckPackageDigest([&installer] { return installer.OpenPackage(); }, installer.PackageDigest());
+  log.Write("Package check: " + check.detail + " (" + std::to_string(int(check.seconds * 1000)) + " ms)");
+  if (check.verdict != DigestVerdict::Intact) {
     log.Write("The installer is damaged; download it again. Nothing was written.");
     return kExitDamaged;
   }
-  if (!embedded.package) {
-    log.Write("The installer is damaged: it carries no setup package (resource SETUPPACKAGE). Nothing was written.");
-    return kExitDamaged;
-  }
-  if (std::optional<int64_t> total = EmbeddedUnpackedTotal(embedded))
+  if (std::optional<int64_t> total = EmbeddedUnpackedTotal(installer))
     log.Write("The package unpacks to " + FormatLogBytes(*total));
 
   std::u16string folder = command.installFolder;

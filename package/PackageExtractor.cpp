@@ -46,18 +46,20 @@ int32_t RoundHalfToEven(double value) {
 // before the inflater and the package file.
 class Extraction {
  public:
+  // With an open package it is read in place; otherwise packageFile is opened.
   Extraction(const std::u16string& packageFile, const std::u16string& installFolder,
              const std::u16string& passphrase, const ExtractProgressCallback& progress,
-             PackageFileSystem& fileSystem)
+             PackageFileSystem& fileSystem, std::unique_ptr<PackageInputFile> package = nullptr)
       : fPackageFile(packageFile),
         fInstallFolder(installFolder),
         fPassphrase(passphrase),
         fProgress(progress),
-        fFileSystem(fileSystem) {}
+        fFileSystem(fileSystem),
+        fInput(std::move(package)) {}
 
   void Run() {
     if (!fFileSystem.FolderExists(fInstallFolder)) fFileSystem.CreateFolders(fInstallFolder);
-    fInput = fFileSystem.OpenForReading(fPackageFile);
+    if (!fInput) fInput = fFileSystem.OpenForReading(fPackageFile);
     fFileSize = fInput->Size();
     std::optional<std::string> tableText = ReadTableText(*fInput, fPackageFile);
     if (!tableText) return;
@@ -239,6 +241,12 @@ void ExtractPackage(const std::u16string& packageFile, const std::u16string& ins
                     const std::u16string& passphrase, const ExtractProgressCallback& progress,
                     PackageFileSystem& fileSystem) {
   Extraction(packageFile, installFolder, passphrase, progress, fileSystem).Run();
+}
+
+void ExtractPackage(std::unique_ptr<PackageInputFile> package, const std::u16string& packageName,
+                    const std::u16string& installFolder, const std::u16string& passphrase,
+                    const ExtractProgressCallback& progress, PackageFileSystem& fileSystem) {
+  Extraction(packageName, installFolder, passphrase, progress, fileSystem, std::move(package)).Run();
 }
 
 void ExtractPackage(const std::u16string& packageFile, const std::u16string& installFolder,

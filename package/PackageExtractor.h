@@ -31,6 +31,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "package/PackageFileSystem.h"
@@ -58,6 +59,13 @@ void ExtractPackage(const std::u16string& packageFile, const std::u16string& ins
 void ExtractPackage(const std::u16string& packageFile, const std::u16string& installFolder,
                     const std::u16string& passphrase, const ExtractProgressCallback& progress,
                     PackageFileSystem& fileSystem);
+
+// The same on a package that is already open, read in place: the installer
+// extracts straight from its own file, through the handle it checked it
+// with. packageName names it in messages.
+void ExtractPackage(std::unique_ptr<PackageInputFile> package, const std::u16string& packageName,
+                    const std::u16string& installFolder, const std::u16string& passphrase,
+                    const ExtractProgressCallback& progress, PackageFileSystem& fileSystem);
 
 // The target folder of a row, as ExtractPackage resolves it; exposed for the
 // package tool's listing. systemFolder is asked only for "$" rows.

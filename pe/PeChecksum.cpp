@@ -21,6 +21,11 @@ void PeChecksum::Add(const void* data, size_t count) {
   fLength += count;
 }
 
+void PeChecksum::AddPatch(uint64_t offset, const void* data, size_t count) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  for (size_t i = 0; i < count; ++i) fTotal += uint64_t(bytes[i]) << (((offset + i) & 1) != 0 ? 8 : 0);
+}
+
 uint32_t PeChecksum::Value() const {
   uint64_t sum = fTotal;
   while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);

@@ -22,6 +22,9 @@ class PeChecksum {
   // Adds the next count bytes of the file. The caller passes the checksum
   // field's bytes as zero.
   void Add(const void* data, size_t count);
+  // Adds bytes that replace zeros already added at offset (a patch made
+  // after the file has gone out); the length stays.
+  void AddPatch(uint64_t offset, const void* data, size_t count);
   // The checksum of the bytes added so far, as a file of that many bytes.
   uint32_t Value() const;
   uint64_t Length() const { return fLength; }

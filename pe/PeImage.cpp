@@ -265,4 +265,9 @@ std::string PeImage::SectionLabel(size_t index) const {
 
 uint32_t PeImage::CheckSumOffset() const { return optionalHeaderOffset + format::kOptCheckSum; }
 
+std::optional<uint32_t> PeImage::DirectoryEntryOffset(uint32_t index) const {
+  if (index >= directories.size()) return std::nullopt;
+  return optionalHeaderOffset + format::kOptDataDirectories + 8 * index;
+}
+
 }  // namespace vo::pe

@@ -83,6 +83,9 @@ struct PeImage {
   // "section 3 (.rdata)" for the section at index (counted from 1 in text).
   std::string SectionLabel(size_t index) const;
   uint32_t CheckSumOffset() const;
+  // The file offset of data directory index's 8-byte entry; nullopt when the
+  // header has no slot for it.
+  std::optional<uint32_t> DirectoryEntryOffset(uint32_t index) const;
 };
 
 }  // namespace vo::pe

@@ -25,6 +25,7 @@ struct Item {
   Source* source = nullptr;            // size bytes of source from sourceOffset
   uint64_t sourceOffset = 0;
   uint32_t dataOffset = 0;  // in the section; set by the layout
+  int newIndex = -1;        // index among the new resources, -1 for one of the stub's
 
   std::string Label() const {
     return "resource type " + type.Label() + " name " + name.Label() + " language " + std::to_string(language);
@@ -63,6 +64,7 @@ std::vector<Item> MergeResources(const PeImage& stub, Source& stubFile, const st
   std::vector<Item> items;
   for (const NewResource& r : resources) {
     Item item;
+    item.newIndex = int(&r - resources.data());
     item.type = r.type;
     item.name = r.name;
     item.language = r.language;
@@ -223,12 +225,18 @@ std::string LayOutResourceSection(std::vector<Item>& items, uint32_t sectionRva,
 // Sums the checksum and reports progress over everything written.
 class ChecksumWriter final : public Sink {
  public:
-  ChecksumWriter(Sink& out, uint64_t total, const StampProgress& progress)
-      : fOut(out), fTotal(total), fProgress(progress) {}
+  ChecksumWriter(Sink& out, uint64_t total, const StampProgress& progress, const StampSeal* seal)
+      : fOut(out), fTotal(total), fProgress(progress), fSeal(seal) {}
   void Write(const void* data, size_t count) override {
     fOut.Write(data, count);
+    if (fSeal && fSeal->onBytes) fSeal->onBytes(fSum.Length(), data, count);
     fSum.Add(data, count);
     if (fProgress) fProgress(fSum.Length(), fTotal);
+  }
+  // Overwrites zeros already written, and counts the new bytes.
+  void Patch(uint64_t offset, const void* data, size_t count) {
+    fOut.WriteAt(offset, data, count);
+    fSum.AddPatch(offset, data, count);
   }
   void WriteAt(uint64_t offset, const void* data, size_t count) override { fOut.WriteAt(offset, data, count); }
   void Zeros(uint64_t count) {
@@ -246,6 +254,7 @@ class ChecksumWriter final : public Sink {
   Sink& fOut;
   uint64_t fTotal;
   const StampProgress& fProgress;
+  const StampSeal* fSeal;
   PeChecksum fSum;
 };
 
@@ -475,15 +484,23 @@ NewResource NewResource::FromSource(ResourceName type, ResourceName name, uint16
 }
 
 StampResult StampResources(const PeImage& stub, Source& stubFile, const std::vector<NewResource>& resources, Sink& out,
-                           const StampProgress& progress) {
+                           const StampProgress& progress, const StampSeal* seal) {
+  if (seal && (seal->resource >= resources.size() || resources[seal->resource].source != nullptr)) {
+    throw PeError("internal error: the sealed resource must be one of the new resources held in memory");
+  }
   std::vector<Item> items = MergeResources(stub, stubFile, resources);
   const Layout layout = LayOut(stub, stubFile, items);
   const std::string headers = NewHeaders(stub, layout);
   const SectionHeader& section = layout.resources;
+  std::vector<uint64_t> dataOffsets(resources.size());
+  for (const Item& item : items) {
+    if (item.newIndex >= 0) dataOffsets[size_t(item.newIndex)] = uint64_t(section.rawOffset) + item.dataOffset;
+  }
+  if (seal && seal->onLayout) seal->onLayout(dataOffsets, layout.fileEnd);
 
   // Out it goes, in file order: headers, the kept sections' bytes as they
   // are, the new section, the relocations.
-  ChecksumWriter writer(out, layout.fileEnd, progress);
+  ChecksumWriter writer(out, layout.fileEnd, progress, seal);
   writer.Write(headers.data(), headers.size());
   CopyRange(stubFile, stub.sizeOfHeaders, layout.keptRawEnd - stub.sizeOfHeaders, writer);
   writer.Zeros(section.rawOffset - layout.keptRawEnd);
@@ -496,7 +513,9 @@ StampResult StampResources(const PeImage& stub, Source& stubFile, const std::vec
   });
   for (const Item* item : byOffset) {
     writer.Zeros(uint64_t(section.rawOffset) + item->dataOffset - writer.Position());
-    if (item->bytes != nullptr) {
+    if (seal && item->newIndex == int(seal->resource)) {
+      writer.Zeros(item->size);
+    } else if (item->bytes != nullptr) {
       writer.Write(item->bytes->data(), item->bytes->size());
     } else {
       CopyRange(*item->source, item->sourceOffset, item->size, writer);
@@ -510,6 +529,16 @@ StampResult StampResources(const PeImage& stub, Source& stubFile, const std::vec
   if (writer.Position() != layout.fileEnd) {
     throw PeError("internal error: wrote " + FormatHex(writer.Position()) + " bytes where the layout has " +
                   FormatHex(layout.fileEnd));
+  }
+
+  if (seal) {
+    const std::string bytes = seal->seal ? seal->seal() : std::string();
+    const NewResource& sealed = resources[seal->resource];
+    if (bytes.size() != sealed.bytes.size()) {
+      throw PeError("internal error: the seal has " + std::to_string(bytes.size()) + " bytes where its resource has " +
+                    std::to_string(sealed.bytes.size()));
+    }
+    writer.Patch(dataOffsets[seal->resource], bytes.data(), bytes.size());
   }
 
   StampResult result;

@@ -72,8 +72,24 @@ struct StampResult {
 // Called as bytes go out: written so far, total the output will have.
 using StampProgress = std::function<void(uint64_t written, uint64_t total)>;
 
+// A seal: one of the new resources whose bytes are made from the rest of the
+// written program (its digest). It goes out as zeros; once every other byte
+// has gone out, seal() gives its bytes, which are patched in and counted in
+// the checksum.
+struct StampSeal {
+  size_t resource = 0;  // index into the resources given to StampResources
+  // Before the first byte: the file offset of each new resource's data (in
+  // the order given) and the size of the whole output.
+  std::function<void(const std::vector<uint64_t>& dataOffsets, uint64_t fileSize)> onLayout;
+  // Every byte as it goes out, in file order, the sealed resource's zeros
+  // included.
+  std::function<void(uint64_t offset, const void* data, size_t count)> onBytes;
+  // The sealed resource's bytes; exactly its size.
+  std::function<std::string()> seal;
+};
+
 // Writes stub (parsed from stubFile) with the merged resources to out.
 StampResult StampResources(const PeImage& stub, Source& stubFile, const std::vector<NewResource>& resources, Sink& out,
-                           const StampProgress& progress = nullptr);
+                           const StampProgress& progress = nullptr, const StampSeal* seal = nullptr);
 
 }  // namespace vo::pe

@@ -38,6 +38,14 @@ WizardTexts MakeWizardTexts(int uiLanguage) {
   return t;
 }
 
+std::u16string NotEnoughSpaceText(int uiLanguage, const std::u16string& needed, const std::u16string& available) {
+  if (uiLanguage == 0) {
+    return u"目标磁盘空间不足：需要 " + needed + u"，可用 " + available + u"。\n\n请释放磁盘空间或选择其他文件夹，然后再次点击“安装”。";
+  }
+  return u"There is not enough free space on the destination drive: " + needed + u" needed, " + available +
+         u" available.\n\nFree some space or choose another folder, then click Install again.";
+}
+
 PageTexts MakePageTexts(int uiLanguage, const PageTextInputs& in) {
   const std::u16string& name = in.ProductName;
   const std::u16string& version = in.ProductVersion;

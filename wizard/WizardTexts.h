@@ -27,6 +27,10 @@ struct WizardTexts {
 // uiLanguage 0 gives the Chinese texts, any other value the English ones.
 WizardTexts MakeWizardTexts(int uiLanguage);
 
+// The drive of the destination folder has less room than the files need
+// (sizes as FormatByteSize writes them); nothing was written.
+std::u16string NotEnoughSpaceText(int uiLanguage, const std::u16string& needed, const std::u16string& available);
+
 // What the page texts are made of.
 struct PageTextInputs {
   std::u16string ProductName;

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "package/InstallerDigest.h"
 #include "pe/PeImage.h"
 #include "pe/PeResources.h"
 #include "pe/ResourceBuilders.h"
@@ -120,6 +121,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   MemorySource file(mode == 0 ? in.Rest() : FromBuilder(in));
+  // The installer's own check runs on whatever it is given, before it trusts
+  // a byte of it: it may refuse, never crash, and what it locates lies inside.
+  const vo::InstallerCheck check = vo::CheckInstallerOutsidePackage(file);
+  for (const vo::FileRange& r : {check.parts.package, check.parts.digest}) {
+    if (r.offset + r.size > file.Size()) Broken("the installer check located a resource outside the file");
+  }
   PeImage image;
   try {
     image = PeImage::Parse(file);

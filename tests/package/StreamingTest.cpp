@@ -12,6 +12,7 @@
 #include "PackageTestSupport.h"
 #include "package/MemberInflater.h"
 #include "package/PackageFileSystemMemory.h"
+#include "package/PackageSummary.h"
 
 namespace vo::test {
 namespace {
@@ -220,6 +221,33 @@ TEST(StreamingExtraction, LargeMembersLandWholeWithOneForwardReadPosition) {
   EXPECT_EQ(progress.size(), 7u);
   EXPECT_EQ(progress.back(), 100);
   EXPECT_EQ(fixture.memory->OpenHandles(), 0);
+}
+
+// The installer extracts its package in place, from a file it opened and
+// checked itself: nothing is opened by name, and the result is the same.
+TEST(StreamingExtraction, APackageAlreadyOpenIsReadInPlaceAndNeverOpenedByName) {
+  const std::vector<Member> members = {{u"", u"a.txt", MixedBytes(3 * kOut, 7)}, {u"Data\\", u"b.dat", "bee"}};
+  const std::string package = WritePackage(members);
+  MemoryFileSystem files(kSystem);
+  ExtractPackage(std::make_unique<MemoryInputFile>(package.data(), package.size()), u"the installer's package",
+                 kInstall, u"", nullptr, files);
+  const std::string* a = files.FindFile(kInstall + u"a.txt");
+  const std::string* b = files.FindFile(kInstall + u"Data\\b.dat");
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(*a, members[0].content);
+  EXPECT_EQ(*b, "bee");
+  EXPECT_EQ(files.OpenHandles(), 0);
+
+  // A damaged member names the package by the name given.
+  std::string damaged = package;
+  damaged[100] = char(damaged[100] ^ 0x55);
+  try {
+    ExtractPackage(std::make_unique<MemoryInputFile>(damaged.data(), damaged.size()), u"the installer's package",
+                   kInstall, u"", nullptr, files);
+    ADD_FAILURE() << "a damaged member was extracted";
+  } catch (const EPackageError& e) {
+    EXPECT_NE(std::string(e.what()).find("the installer's package"), std::string::npos) << e.what();
+  }
 }
 
 TEST(StreamingExtraction, MemberFailingAfterWritesLeavesAnEmptyFile) {

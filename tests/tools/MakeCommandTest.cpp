@@ -14,6 +14,8 @@
 #include "../pe/PeImageBuilder.h"
 #include "TestConsole.h"
 #include "crypt/SuiteCipher.h"
+#include "package/InstallerDigest.h"
+#include "package/PackageDigest.h"
 #include "package/PackageExtractor.h"
 #include "package/PackageTestSupport.h"
 #include "pe/PeImage.h"
@@ -159,7 +161,13 @@ TEST(Make, WritesEveryResourceTheInstallerReads) {
   // The package: its digest, and members that extract to the payload plus
   // the uninstaller and its list.
   const std::string package = r.Bytes(u"StpFile", u"SetupPackage");
-  EXPECT_EQ(r.Bytes(pe::kTypeRcData, u"PackageDigest"), Sha256(package));
+  const std::optional<InstallerDigest> digest = ParseInstallerDigest(r.Bytes(pe::kTypeRcData, u"InstallerDigest"));
+  ASSERT_TRUE(digest);
+  EXPECT_EQ(std::string(digest->package.begin(), digest->package.end()), Sha256(package));
+  EXPECT_EQ(digest->madeSize, w.Output().size());
+  pe::MemorySource installer(w.Output());
+  const InstallerCheck check = CheckInstallerOutsidePackage(installer);
+  EXPECT_TRUE(check.intact) << check.detail;
   WriteBytes(w.box.Path("package.stp"), package);
   ExtractPackage(w.Arg("package.stp"), w.box.Folder("installed"), u"", {}, *CreatePlatformFileSystem());
   EXPECT_EQ(Read(w.box.Path("installed/Tool.exe")), "MZ the product's program");
@@ -170,7 +178,79 @@ TEST(Make, WritesEveryResourceTheInstallerReads) {
   // list and verify read the installer as they read a package.
   ResetConsole();
   EXPECT_EQ(stpack::Run({u"verify", w.Arg("out/ToolSetup.exe")}), 0) << Console().err;
-  EXPECT_NE(Console().out.find("SHA-256 matches"), std::string::npos) << Console().out;
+  EXPECT_NE(Console().out.find("the whole installer matches its SHA-256 digests"), std::string::npos) << Console().out;
+}
+
+// The installer with one change made to its bytes; the verdict of the
+// installer's two checks: everything outside the package, then the package.
+bool Accepted(const std::string& bytes) {
+  pe::MemorySource file(bytes);
+  const InstallerCheck check = CheckInstallerOutsidePackage(file);
+  if (!check.intact) return false;
+  const ByteView package{reinterpret_cast<const uint8_t*>(bytes.data()) + check.parts.package.offset,
+                         size_t(check.parts.package.size)};
+  const ByteView digest{check.digest.package.data(), check.digest.package.size()};
+  return CheckPackageDigest(package, digest).verdict == DigestVerdict::Intact;
+}
+
+// Authenticode's changes: zeros to a multiple of 8, a certificate table at
+// the end named by the certificate entry, and the checksum rewritten.
+std::string Signed(std::string bytes, const InstallerParts& parts, uint32_t certificateSize = 24) {
+  bytes.resize((bytes.size() + 7) / 8 * 8, '\0');
+  const uint32_t offset = uint32_t(bytes.size());
+  std::string certificate(certificateSize, '\x30');
+  pe::test::Put32(certificate, 0, certificateSize);  // the table's dwLength
+  bytes += certificate;
+  pe::test::Put32(bytes, size_t(parts.certificateEntry.offset), offset);
+  pe::test::Put32(bytes, size_t(parts.certificateEntry.offset) + 4, certificateSize);
+  pe::test::Put32(bytes, size_t(parts.checkSum.offset), 0x12345678);
+  return bytes;
+}
+
+TEST(Make, EveryFlippedByteOutsideWhatSigningChangesIsRefused) {
+  MakeWorkspace w;
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  const std::string installer = w.Output();
+  ASSERT_TRUE(Accepted(installer));
+  pe::MemorySource file(installer);
+  const InstallerParts parts = CheckInstallerOutsidePackage(file).parts;
+  auto rewrittenBySigning = [&](size_t at) {
+    for (const FileRange& r : {parts.checkSum, parts.certificateEntry})
+      if (at >= r.offset && at < r.End()) return true;
+    return false;
+  };
+  // Every byte of the headers and of the digest, and a spread of the rest
+  // (code, settings, pictures, the package's members and table, relocations).
+  size_t flips = 0;
+  for (size_t at = 0; at < installer.size(); at += (at < 1024 || (at >= parts.digest.offset && at < parts.digest.End())) ? 1 : 7) {
+    if (rewrittenBySigning(at)) continue;
+    std::string damaged = installer;
+    damaged[at] = char(damaged[at] ^ 0x20);
+    EXPECT_FALSE(Accepted(damaged)) << "a flip at byte " << at << " went unnoticed";
+    ++flips;
+  }
+  EXPECT_GT(flips, 1000u);
+  // What signing rewrites is free to change.
+  std::string checksum = installer;
+  checksum[size_t(parts.checkSum.offset)] ^= 0x5A;
+  EXPECT_TRUE(Accepted(checksum));
+
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool accepted;
+  };
+  std::string moved = Signed(installer, parts);
+  pe::test::Put32(moved, size_t(parts.certificateEntry.offset), uint32_t(installer.size() + 16));
+  const Case cases[] = {
+      {"signed", Signed(installer, parts), true},
+      {"signed after padding", Signed(installer + std::string(3, '\0'), parts), false},  // 3 bytes more than made
+      {"bytes appended without a signature", installer + "appended", false},
+      {"a signature that does not start where the installer ends", moved, false},
+      {"one byte cut off the end", installer.substr(0, installer.size() - 1), false},
+      {"a flipped byte in a signed installer", [&] { std::string s = Signed(installer, parts); s[700] ^= 1; return s; }(), false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Accepted(c.bytes), c.accepted) << c.name;
 }
 
 TEST(Make, SameInputsGiveTheSameBytes) {

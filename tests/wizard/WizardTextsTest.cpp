@@ -34,6 +34,14 @@ TEST(WizardTexts, ComposedTexts) {
   }
 }
 
+TEST(WizardTexts, NotEnoughSpaceNamesBothSizesInEitherLanguage) {
+  EXPECT_EQ(NotEnoughSpaceText(kUiEnglish, u"7 MB", u"3.5 MB"),
+            u"There is not enough free space on the destination drive: 7 MB needed, 3.5 MB available.\n\n"
+            u"Free some space or choose another folder, then click Install again.");
+  EXPECT_EQ(NotEnoughSpaceText(kUiChinese, u"7 MB", u"3.5 MB"),
+            u"目标磁盘空间不足：需要 7 MB，可用 3.5 MB。\n\n请释放磁盘空间或选择其他文件夹，然后再次点击“安装”。");
+}
+
 TEST(WizardTexts, TipsAndCloseTextOnlyInEnglish) {
   PageTexts zh = MakePageTexts(kUiChinese, {u"P", u"1", u"1 MB"});
   PageTexts en = MakePageTexts(kUiEnglish, {u"P", u"1", u"1 MB"});

@@ -13,6 +13,7 @@
 
 #include "crypt/SuiteCipher.h"
 #include "datatable/TextConvert.h"
+#include "package/PackageDigest.h"
 #include "package/PackageError.h"
 #include "package/PackageExtractor.h"
 #include "package/PackageFileSystem.h"
@@ -434,6 +435,10 @@ void InitProductFolder(const std::u16string& folder) {
 
 void ListPackage(const std::u16string& package) {
   PackageSource source = OpenPackageSource(package);
+  if (source.installerCheck && !source.installerCheck->intact) {
+    PrintErr("stpack: warning: " + U8(package) + ": the installer is damaged (it would refuse to run): " +
+             source.installerCheck->detail + "\n");
+  }
   std::unique_ptr<PackageFileSystem>& files = source.files;
   std::string sealedBy;
   {
@@ -496,20 +501,16 @@ void VerifyPackage(const std::u16string& package) {
   PackageSource source = OpenPackageSource(package);
   std::unique_ptr<PackageFileSystem>& files = source.files;
   std::string digestNote;
-  if (source.digest) {
-    // The installer checks its package against this before writing anything.
-    std::unique_ptr<TSuiteHash> sha256 = CreateHashByIndex(3);
-    sha256->Init();
-    std::unique_ptr<PackageInputFile> input = files->OpenForReading(package);
-    std::vector<char> buffer(1 << 16);
-    for (size_t read; (read = input->Read(buffer.data(), buffer.size())) > 0;) sha256->Update(buffer.data(), read);
-    uint8_t actual[32];
-    sha256->Final(actual);
-    if (std::memcmp(actual, source.digest->data(), 32) != 0) {
-      throw ToolError(U8(package) + ": the package does not match the SHA-256 the installer carries: the installer "
-                      "is damaged");
-    }
-    digestNote = ", SHA-256 matches";
+  if (source.installerCheck) {
+    // The installer's own two checks, in its order: everything outside the
+    // package at start-up, the package before the first write.
+    const InstallerCheck& check = *source.installerCheck;
+    if (!check.intact) throw ToolError(U8(package) + ": the installer is damaged: " + check.detail);
+    const Sha256Digest& expected = check.digest.package;
+    const DigestCheckResult result = CheckPackageDigest(
+        [&]() { return files->OpenForReading(package); }, ByteView{expected.data(), expected.size()});
+    if (result.verdict != DigestVerdict::Intact) throw ToolError(U8(package) + ": the installer is damaged: " + result.detail);
+    digestNote = ", the whole installer matches its SHA-256 digests";
   }
   std::vector<PackageEntry> entries = ReadEntries(*files, package);
   VerifyingFileSystem verifier(*files);

@@ -76,15 +76,10 @@ PackageSource OpenPackageSource(const std::u16string& path, const std::u16string
     if (!package) throw ToolError(name + ": is a program without a setup package (no StpFile/SetupPackage resource)");
     offset = int64_t(package->fileOffset);
     source.packageSize = package->size;
-    const pe::ResourceEntry* digest = pe::FindResourceEntry(resources, pe::kTypeRcData, u"PackageDigest");
-    if (digest && digest->size == 32) {
-      std::array<uint8_t, 32> bytes;
-      input.ReadAt(digest->fileOffset, bytes.data(), bytes.size());
-      source.digest = bytes;
-    }
   } catch (const pe::PeError& e) {
     throw ToolError(name + ": is neither a setup package nor an installer this tool can read: " + e.what());
   }
+  source.installerCheck = CheckInstallerOutsidePackage(input);
   file.reset();
   source.isInstaller = true;
   source.files = std::make_unique<WindowedFileSystem>(std::move(source.files), path, offset, source.packageSize);

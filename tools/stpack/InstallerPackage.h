@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "package/InstallerDigest.h"
 #include "package/PackageFileSystem.h"
 
 namespace vo::stpack {
@@ -19,8 +20,9 @@ struct PackageSource {
   std::unique_ptr<PackageFileSystem> files;
   bool isInstaller = false;
   int64_t packageSize = 0;
-  // The SHA-256 the installer carries of its package, when it carries one.
-  std::optional<std::array<uint8_t, 32>> digest;
+  // For an installer: the check of everything outside its package, as the
+  // installer makes it at start-up, with the package's SHA-256 it carries.
+  std::optional<InstallerCheck> installerCheck;
 };
 
 // Opens path as a package or an installer. systemFolder as for

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "crypt/SuiteCipher.h"
+#include "package/InstallerDigest.h"
 #include "package/PackageError.h"
 #include "pe/PeImage.h"
 #include "pe/PeIo.h"
@@ -154,8 +155,8 @@ void MakeInstaller(const MakeOptions& options) {
     sha256->Init();
     const PackageStats stats = WritePackageFile(*files, items, packagePath, options.package,
                                                 [&](const void* data, size_t count) { sha256->Update(data, count); });
-    std::string digest(32, '\0');
-    sha256->Final(&digest[0]);
+    Sha256Digest packageDigest;
+    sha256->Final(packageDigest.data());
 
     // The product's resources, under the languages the installer reads them in.
     std::vector<pe::NewResource> resources;
@@ -177,7 +178,10 @@ void MakeInstaller(const MakeOptions& options) {
       add(pe::kTypeRcData, language == kUiChinese ? u"License0" : u"License2", kLanguageChinesePrc, text);
     }
     add(pe::kTypeManifest, uint16_t(1), kLanguageEnglishUs, std::string(defaults::kInstallerManifest));
-    add(pe::kTypeRcData, u"PackageDigest", kLanguageChinesePrc, digest);
+    // The digest of the whole installer, sealed in once every other byte
+    // has gone out (InstallerDigest.h).
+    add(pe::kTypeRcData, kInstallerDigestResource, kLanguageChinesePrc, std::string(kInstallerDigestSize, '\0'));
+    const size_t digestIndex = resources.size() - 1;
 
     // The package file and the output are closed before they are renamed or
     // deleted (Windows refuses both for a file open without sharing).
@@ -186,9 +190,31 @@ void MakeInstaller(const MakeOptions& options) {
       FileSource package(files->OpenForReading(packagePath), U8(packagePath));
       resources.push_back(pe::NewResource::FromSource(u"StpFile", u"SetupPackage", kLanguageChinesePrc, package,
                                                       package.Size()));
+      const size_t packageIndex = resources.size() - 1;
+      InstallerParts parts;
+      parts.checkSum = {stubImage.CheckSumOffset(), 4};
+      if (std::optional<uint32_t> entry = stubImage.DirectoryEntryOffset(pe::kCertificateTable)) parts.certificateEntry = {*entry, 8};
+      std::unique_ptr<OutsidePackageHash> outside;
+      uint64_t madeSize = 0;
+      pe::StampSeal seal;
+      seal.resource = digestIndex;
+      seal.onLayout = [&](const std::vector<uint64_t>& dataOffsets, uint64_t fileSize) {
+        parts.digest = {dataOffsets[digestIndex], kInstallerDigestSize};
+        parts.package = {dataOffsets[packageIndex], package.Size()};
+        madeSize = fileSize;
+        outside = std::make_unique<OutsidePackageHash>(parts.Excluded());
+      };
+      seal.onBytes = [&](uint64_t offset, const void* data, size_t count) { outside->Add(offset, data, count); };
+      seal.seal = [&] {
+        InstallerDigest digest;
+        digest.madeSize = madeSize;
+        digest.outsidePackage = outside->Final();
+        digest.package = packageDigest;
+        return FormatInstallerDigest(digest);
+      };
       std::unique_ptr<PackageOutputFile> out = files->CreateForWriting(partial);
       FileSink sink(*out);
-      result = pe::StampResources(stubImage, stub, resources, sink);
+      result = pe::StampResources(stubImage, stub, resources, sink, nullptr, &seal);
     }
     files->MoveReplacing(partial, output);
     files->RemoveFile(packagePath);
