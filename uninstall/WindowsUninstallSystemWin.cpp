@@ -32,9 +32,15 @@ UniqueFile OpenFolderPinned(const std::u16string& path) {
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
-bool IsReparsePoint(const UniqueFile& file) {
+// Asked of the open handle, and of the path too: Wine reports a Unix
+// symbolic link as a reparse point by its path only. The folder is pinned,
+// so the path still names the object the handle holds.
+bool IsReparsePoint(const UniqueFile& file, const std::u16string& path) {
   BY_HANDLE_FILE_INFORMATION info;
-  return ::GetFileInformationByHandle(file.get(), &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  if (::GetFileInformationByHandle(file.get(), &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return true;
+  const DWORD attributes = ::GetFileAttributesW(WStr(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // Pins installDir and every folder below it on the way to the last part of
@@ -48,9 +54,10 @@ std::optional<RemoveResult> PinWay(const std::u16string& installDir, const std::
   if (!root) return OpenFailure();
   pinned.push_back(std::move(root));
   for (size_t end = relative.find(u'\\'); end != std::u16string::npos; end = relative.find(u'\\', end + 1)) {
-    UniqueFile folder = OpenFolderPinned(installDir + relative.substr(0, end));
+    const std::u16string path = installDir + relative.substr(0, end);
+    UniqueFile folder = OpenFolderPinned(path);
     if (!folder) return OpenFailure();
-    if (IsReparsePoint(folder)) return RemoveResult::ThroughLink;
+    if (IsReparsePoint(folder, path)) return RemoveResult::ThroughLink;
     pinned.push_back(std::move(folder));
   }
   return std::nullopt;

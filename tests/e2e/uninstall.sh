@@ -4,7 +4,7 @@
 # package carries the uninstaller and its list; then removes it silently and
 # interactively in both interface languages and checks what is left: nothing
 # of the product, but a user's own file with its folder, a file held open,
-# and the system-folder member. Screenshots of the interactive runs go to
+# the files behind a folder replaced by a link, and the system-folder member. Screenshots of the interactive runs go to
 # build/screenshots/uninstall-*.png.
 #
 # Usage: tests/e2e/uninstall.sh [build-dir]   (default $BUILD_DIR or build/win32)
@@ -151,6 +151,22 @@ check "the shortcuts and the entry are removed all the same" no_shortcuts_or_ent
 touch "$WINEPREFIX/drive_c/release.txt"
 wait_process "$holder"
 rm -f "$WINEPREFIX/drive_c/held.txt" "$WINEPREFIX/drive_c/release.txt"
+reset_machine
+
+echo "== a folder of the install folder replaced by a link to another folder"
+# Whoever can write the install folder could put a link where Lang was; a
+# Unix symbolic link in the prefix is such a link for Wine (on Windows, a
+# junction or a directory symbolic link).
+install_product 2
+victim=$WINEPREFIX/drive_c/victim
+mkdir -p "$victim" && printf 'not the product' >"$victim/zh-CN.ini" && printf 'not the product' >"$victim/en.ini"
+rm -rf "$install_dir/Lang" && ln -s "$victim" "$install_dir/Lang"
+uninstall_silently 2
+check "removal past a link exits with 1" [ "$rc" = 1 ]
+check "nothing is deleted through the link" test -f "$victim/zh-CN.ini" -a -f "$victim/en.ini"
+check "the summary names the files behind the link" grep -qF "${install_win}Lang\\zh-CN.ini" <<<"$out"
+check "the shortcuts and the entry are removed all the same" no_shortcuts_or_entries
+rm -rf "$victim" "$install_dir/Lang"
 reset_machine
 
 echo "== the product is running"
