@@ -119,6 +119,9 @@ class InstallerLocator {
 
     const uint32_t resourceRva = U32At(optional + 96 + 2 * 8);
     fResourceSize = U32At(optional + 96 + 2 * 8 + 4);
+    if (resourceRva == 0 || fResourceSize == 0) {
+      throw EPackageError(PackageErrorKind::Table, "it carries no resources, so no setup package");
+    }
     fResources = FileOffsetOf(resourceRva, fResourceSize, "its resource directory");
     parts.package = Find({0, u"STPFILE"}, {0, u"SETUPPACKAGE"}, "setup package (resource SETUPPACKAGE)");
     parts.digest = Find({10, nullptr}, {0, u"INSTALLERDIGEST"}, "digest (resource INSTALLERDIGEST)");
@@ -286,15 +289,16 @@ InstallerCheck CheckInstallerOutsidePackage(pe::Source& file) {
   try {
     check.parts = LocateInstallerParts(file);
   } catch (const std::exception& e) {
-    check.detail = std::string("the installer is not a program this check can read: ") + e.what();
+    check.detail = e.what();
     return check;
   }
   const InstallerParts& parts = check.parts;
-  std::string digestBytes(size_t(parts.digest.size), '\0');
+  // The size comes from the file: checked before anything is allocated for it.
   if (parts.digest.size != kInstallerDigestSize) {
     check.detail = "its digest has " + Bytes(parts.digest.size) + " instead of " + Bytes(kInstallerDigestSize);
     return check;
   }
+  std::string digestBytes(kInstallerDigestSize, '\0');
   try {
     file.ReadAt(parts.digest.offset, &digestBytes[0], digestBytes.size());
   } catch (const std::exception& e) {

@@ -21,6 +21,7 @@
 #include "pe/PeImage.h"
 #include "pe/PeIo.h"
 #include "pe/PeResources.h"
+#include "pe/ResourceStamper.h"
 #include "text/Unicode.h"
 #include "tools/stpack/Console.h"
 #include "tools/stpack/DefaultResources.h"
@@ -251,6 +252,41 @@ TEST(Make, EveryFlippedByteOutsideWhatSigningChangesIsRefused) {
       {"a flipped byte in a signed installer", [&] { std::string s = Signed(installer, parts); s[700] ^= 1; return s; }(), false},
   };
   for (const Case& c : cases) EXPECT_EQ(Accepted(c.bytes), c.accepted) << c.name;
+}
+
+// An installer whose digest resource is not the one the tool writes, or that
+// has none, is damaged, not unchecked; the message says which.
+TEST(Make, ADigestOfAnotherSizeOrNoneIsDamage) {
+  MakeWorkspace w;
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  pe::MemorySource made(w.Output());
+  const pe::PeImage image = pe::PeImage::Parse(made);
+  struct Case {
+    const char* name;
+    pe::NewResource resource;
+    const char* detail;
+  };
+  const Case cases[] = {
+      {"31 bytes", pe::NewResource::FromBytes(pe::kTypeRcData, u"InstallerDigest", 2052, std::string(31, '\0')),
+       "its digest has 31 bytes instead of 80 bytes"},
+      {"another mark", pe::NewResource::FromBytes(pe::kTypeRcData, u"InstallerDigest", 2052, std::string(80, 'x')),
+       "its digest is not one this installer can read"},
+      {"none (another name)", pe::NewResource::FromBytes(pe::kTypeRcData, u"InstallerDigest", 2052, ""),
+       "its digest has 0 bytes"},
+  };
+  for (const Case& c : cases) {
+    pe::MemorySink out;
+    pe::StampResources(image, made, {c.resource}, out);
+    pe::MemorySource restamped(out.Bytes());
+    const InstallerCheck check = CheckInstallerOutsidePackage(restamped);
+    EXPECT_FALSE(check.intact) << c.name;
+    EXPECT_NE(check.detail.find(c.detail), std::string::npos) << c.name << ": " << check.detail;
+  }
+  // A program without the resource at all.
+  pe::MemorySource stub(SyntheticStub());
+  const InstallerCheck bare = CheckInstallerOutsidePackage(stub);
+  EXPECT_FALSE(bare.intact);
+  EXPECT_NE(bare.detail.find("no setup package"), std::string::npos) << bare.detail;
 }
 
 TEST(Make, SameInputsGiveTheSameBytes) {
