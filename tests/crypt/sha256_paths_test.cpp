@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -59,6 +60,8 @@ struct Path {
   const char* name;
   sha256::BlockFunction (*get)();
 };
+
+void PrintTo(const Path& path, std::ostream* out) { *out << path.name; }
 
 const Path kPaths[] = {
     {"Portable", [] { return sha256::BlockFunction(&sha256::CompressPortable); }},
