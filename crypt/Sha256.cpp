@@ -5,12 +5,15 @@
 #include "crypt/Sha256.h"
 
 #include "crypt/Bytes.h"
+#include "crypt/Sha256Block.h"
 
 namespace vo {
 
-namespace {
+namespace sha256 {
 
-constexpr uint32_t kRound[64] = {
+// Shared with the SHA extensions' block function (Sha256Ni.cpp).
+extern const uint32_t kRound[64];
+alignas(16) const uint32_t kRound[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
     0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
@@ -21,14 +24,13 @@ constexpr uint32_t kRound[64] = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
 
-}  // namespace
-
-TSHA256::State TSHA256::InitialState() const {
-  return {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+void LoadInitialState(uint32_t* state) {
+  static const uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  for (int i = 0; i < 8; ++i) state[i] = kInitial[i];
 }
 
-void TSHA256::Compress(const uint8_t* block) {
+void CompressPortable(uint32_t* state, const uint8_t* block) {
   uint32_t w[64];
   for (int t = 0; t < 16; ++t) w[t] = LoadBE32(block + 4 * t);
   for (int t = 16; t < 64; ++t) {
@@ -36,8 +38,8 @@ void TSHA256::Compress(const uint8_t* block) {
     const uint32_t s1 = Rotr32(w[t - 2], 17) ^ Rotr32(w[t - 2], 19) ^ (w[t - 2] >> 10);
     w[t] = s1 + w[t - 7] + s0 + w[t - 16];
   }
-  uint32_t a = fState[0], b = fState[1], c = fState[2], d = fState[3];
-  uint32_t e = fState[4], f = fState[5], g = fState[6], h = fState[7];
+  uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+  uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
   for (int t = 0; t < 64; ++t) {
     const uint32_t sum1 = Rotr32(e, 6) ^ Rotr32(e, 11) ^ Rotr32(e, 25);
     const uint32_t ch = (e & f) ^ (~e & g);
@@ -54,18 +56,33 @@ void TSHA256::Compress(const uint8_t* block) {
     b = a;
     a = t1 + t2;
   }
-  fState[0] += a;
-  fState[1] += b;
-  fState[2] += c;
-  fState[3] += d;
-  fState[4] += e;
-  fState[5] += f;
-  fState[6] += g;
-  fState[7] += h;
+  state[0] += a;
+  state[1] += b;
+  state[2] += c;
+  state[3] += d;
+  state[4] += e;
+  state[5] += f;
+  state[6] += g;
+  state[7] += h;
   // The schedule is wiped a word at a time: byte-wise, the wipe of every
   // block cost about a fifth of the hash of a large package.
   volatile uint32_t* schedule = w;
   for (int t = 0; t < 64; ++t) schedule[t] = 0;
 }
+
+BlockFunction ChosenBlockFunction() {
+  const BlockFunction extensions = ExtensionBlockFunction();
+  return extensions ? extensions : &CompressPortable;
+}
+
+}  // namespace sha256
+
+TSHA256::State TSHA256::InitialState() const {
+  State state;
+  sha256::LoadInitialState(state.data());
+  return state;
+}
+
+void TSHA256::Compress(const uint8_t* block) { sha256::ChosenBlockFunction()(fState.data(), block); }
 
 }  // namespace vo

@@ -61,6 +61,11 @@ const LineCase kLines[] = {
      u"/LOG="},
     {u"setup.exe /D=Apps\\X", false, false, false, u"Apps\\X", u"", CommandLineFault::FolderNotAbsolute, u"Apps\\X"},
     {u"setup.exe /D=C:Apps", false, false, false, u"C:Apps", u"", CommandLineFault::FolderNotAbsolute, u"C:Apps"},
+    // A share path needs a server name right after its two backslashes.
+    {u"setup.exe /D=\\\\\\x", false, false, false, u"\\\\\\x", u"", CommandLineFault::FolderNotAbsolute,
+     u"\\\\\\x"},
+    {u"setup.exe /D=\\\\ x", false, false, false, u"\\\\ x", u"", CommandLineFault::FolderNotAbsolute,
+     u"\\\\ x"},
     // Unknown switches; the first fault is the one reported, and /S after it
     // still keeps the run silent.
     {u"setup.exe /Q", false, false, false, u"", u"", CommandLineFault::UnknownSwitch, u"/Q"},

@@ -181,6 +181,13 @@ TEST_F(Envelope, MalformedEnvelopesOpenToTheEmptyText) {
       {"cipher index 9", withSelectors(u'j', u'c', u'a', u'a')},
       {"hash index 5", withSelectors(u'f', u'f', u'a', u'a')},
       {"selectors far apart", withSelectors(u'\xffff', u'\xffff', u'\x0000', u'\x0000')},
+      // The factories read only an index's low seven bits: a selector 128
+      // above its own (wrapping to an index of 0xFFFF0080 plus the real one)
+      // must not open with the envelope's true hash or cipher.
+      {"hash index 128 above the real one",
+       withSelectors(block[3], block[4], block[8], char16_t(block[9] - 128))},
+      {"cipher index 128 above the real one",
+       withSelectors(block[3], block[4], char16_t(block[8] - 128), block[9])},
       {"stream envelope of 11 code units", stream.substr(0, 11)},
       {"stream envelope with three Base64 characters", stream.substr(0, 13)},
       {"128-bit block envelope of 10 + 16 code units", block.substr(0, 26)},

@@ -195,6 +195,7 @@ TEST(Table, IndexErrors) {
       {"table -1", [&] { table.Items(-1); }, "List index out of bounds (-1)"},
       {"table count", [&] { table.Items(2); }, "List index out of bounds (2)"},
       {"const table", [&] { static_cast<const TDataTable&>(table).Items(5); }, "List index out of bounds (5)"},
+      {"const table count", [&] { static_cast<const TDataTable&>(table).Items(2); }, "List index out of bounds (2)"},
       {"container -1", [&] { tables.Items(-1); }, "List index out of bounds (-1)"},
       {"container count", [&] { tables.Items(1); }, "List index out of bounds (1)"},
       {"minimum", [&] { table.Items(INT32_MIN); }, "List index out of bounds (-2147483648)"},

@@ -277,8 +277,13 @@ TEST_F(ExtractorTest, DamagedFifthMemberLeavesFourCompleteFilesAndAnEmptyOne) {
       EXPECT_EQ(ReadBytes(scratch.Path("inst/m" + std::to_string(i))), "member " + std::to_string(i));
     }
     EXPECT_EQ(ReadBytes(scratch.Path("inst/m5")), "");
-    // The package file is closed: it can be replaced.
+    // openFiles above shows every file the extractor opened, the package
+    // included, was closed again. On Windows the real file shows it too: the
+    // package is opened without sharing, so it cannot be replaced while open.
+    // Elsewhere an open file can always be replaced and this proves nothing.
+#ifdef _WIN32
     EXPECT_NO_THROW(WriteBytes(scratch.Path("p.stp"), "replaced"));
+#endif
   }
 }
 

@@ -23,6 +23,7 @@ TEST(Manifest, ReadsOneMemberPerLine) {
       {u"Lang\\en|a\\b.ini|", u"Lang\\en\\", u"a\\b.ini", u"b.ini", false},
       {u"$system$ | redist/vocore.dll |", u"$System$", u"redist/vocore.dll", u"vocore.dll", false},
       {u"$System$/drivers | d.sys | d.sys", u"$System$drivers\\", u"d.sys", u"d.sys", false},
+      {u"$System$//drivers | d.sys | d.sys", u"$System$drivers\\", u"d.sys", u"d.sys", false},
       {u"$Third$ | t.dll | t.dll | UseInstallDir", u"$Third$", u"t.dll", u"t.dll", true},
       {u"| notes.txt | notes,old.txt | ", u"", u"notes.txt", u"notes,old.txt", false},
       {u"\t|\tsrc file.txt\t|\tfile name.txt\t", u"", u"src file.txt", u"file name.txt", false},

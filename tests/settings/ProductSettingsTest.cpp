@@ -33,6 +33,8 @@ const BoolCase kBoolCases[] = {
     {u" True", u'.', -1}, {u"Truex", u'.', -1},   {u"2,5", u'.', -1},    {u"2,5", u',', 1},
     {u"0,0", u',', 0},    {u"2.5", u',', -1},     {u"0x10", u'.', -1},   {u"-", u'.', -1},
     {u".", u'.', 0},      {u"+.", u'.', 0},       {u".", u',', -1},      {u",", u',', 0},
+    // A zero digit last must not hide the non-zero digits before it.
+    {u"10", u'.', 1},     {u"2.0", u'.', 1},      {u"0.50", u'.', 1},
 };
 
 TEST(Settings, IsFreewareConversion) {

@@ -24,6 +24,7 @@ TEST(Utf8ToUtf16, DecodesWellFormedTextOnly) {
       {"ab\xC0\x80", false, u"", 2},         // overlong NUL
       {"\xE0\x80\xAF", false, u"", 0},       // overlong "/"
       {"x\xED\xA0\x80", false, u"", 1},      // a UTF-16 surrogate
+      {"\xED\xBF\xBF", false, u"", 0},      // the last surrogate, U+DFFF
       {"\xF4\x90\x80\x80", false, u"", 0},   // above U+10FFFF
       {"\xE6\x9F\xAF\xE6\x9F", false, u"", 3},  // cut short
       {"\x80", false, u"", 0},               // lone continuation byte
