@@ -61,7 +61,7 @@ def main(path, checksum=True):
         for entry in info:
             for table in getattr(entry, 'StringTable', []):
                 for key, value in table.entries.items():
-                    out.append('version string %s %s=%s' % (table.LangID.decode(), key.decode('utf-8', 'replace'),
+                    out.append('version string %s %s=%s' % (table.LangID.decode().lower(), key.decode('utf-8', 'replace'),
                                                             value.decode('utf-8', 'replace')))
             for var in getattr(entry, 'Var', []):
                 for key, value in getattr(var, 'entry', {}).items():
