@@ -232,7 +232,8 @@ TEST(Pefile, ReadsTheVersionBlock) {
   info.strings = {{u"CompanyName", u"Acme \u793a\u4f8b"}, {u"ProductName", u"Acme Tool"}, {u"FileVersion", u"1.2.3.4"}};
   StampFile(folder / "stub.exe", {MakeVersionResource(info, 1033)}, folder / "out.exe");
   const PefileView view = Pefile(folder / "out.exe");
-  EXPECT_TRUE(view.warnings.empty()) << view.output;
+  // pefile remarks on the synthetic image's many zero bytes; nothing else.
+  for (const std::string& warning : view.warnings) EXPECT_EQ(warning.rfind("Byte 0x", 0), 0u) << view.output;
   std::vector<std::string> expected = {
       "fixed 0x10002 0x30004 0x20000 0x0 0xfeef04bd",
       "string 040904b0 CompanyName=Acme \xe7\xa4\xba\xe4\xbe\x8b",

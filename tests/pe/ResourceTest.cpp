@@ -339,7 +339,7 @@ VersionNode ReadNode(const std::string& b, size_t at, size_t limit) {
 
 std::u16string Utf16z(const std::string& value) {
   std::u16string text;
-  for (size_t i = 0; i + 1 < value.size(); i += 2) text += char16_t(At16(value, i));
+  for (size_t i = 0; i + 3 < value.size(); i += 2) text += char16_t(At16(value, i));
   EXPECT_EQ(At16(value, value.size() - 2), 0) << "a string value ends with its terminator";
   return text;
 }
