@@ -30,10 +30,13 @@ function(add_installer_stub target)
   if(S_RUN_SOURCE)
     get_filename_component(run_source "${S_RUN_SOURCE}" ABSOLUTE)
   endif()
-  # Its one resource is the manifest (which stpack make writes again), so
-  # that the program run bare asks for the same rights as an installer.
+  # Its resources are the manifest, so that the program run bare asks for
+  # the same rights as an installer, and the project's version block; stpack
+  # make writes both again for the product.
   set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc")
-  file(WRITE "${rc}.tmp" "1 24 \"${root}/resources/installer.manifest\"\n")
+  add_version_resource("${rc}.version" DESCRIPTION "Corvenna Setup installer stub" FILENAME "${target}.exe")
+  file(READ "${rc}.version" version_block)
+  file(WRITE "${rc}.tmp" "1 24 \"${root}/resources/installer.manifest\"\n${version_block}")
   file(COPY_FILE "${rc}.tmp" "${rc}" ONLY_IF_DIFFERENT)
   file(REMOVE "${rc}.tmp")
   set(obj "${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.o")

@@ -32,6 +32,7 @@ constexpr uint16_t kTypeIcon = 3;
 constexpr uint16_t kTypeString = 6;
 constexpr uint16_t kTypeRcData = 10;
 constexpr uint16_t kTypeGroupIcon = 14;
+constexpr uint16_t kTypeVersion = 16;
 constexpr uint16_t kTypeManifest = 24;
 
 // A resource type or name: a 16-bit id, or a UTF-16 string.

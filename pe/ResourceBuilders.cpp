@@ -99,3 +99,101 @@ std::vector<NewResource> MakeIconResources(const std::string& icoFile, const Res
 }
 
 }  // namespace vo::pe
+
+namespace vo::pe {
+namespace {
+
+constexpr uint32_t kFixedFileInfoSignature = 0xFEEF04BD;
+constexpr uint32_t kFixedFileInfoStructVersion = 0x00010000;
+constexpr uint32_t kFileFlagsMask = 0x3F;           // VS_FFI_FILEFLAGSMASK
+constexpr uint32_t kFileOsNtWindows32 = 0x00040004;  // VOS_NT_WINDOWS32
+constexpr uint32_t kFileTypeApp = 1;                // VFT_APP
+constexpr uint16_t kBinaryNode = 0, kTextNode = 1;
+
+void AppendUtf16z(std::string& out, const std::u16string& text) {
+  for (char16_t c : text) Append16(out, c);
+  Append16(out, 0);
+}
+
+void PadTo4(std::string& out) { out.append(AlignUp(out.size(), 4) - out.size(), '\0'); }
+
+// One node: header, key, value, children (each 4-byte aligned), with its
+// wLength filled in. The node itself starts on a 4-byte boundary, so
+// alignment inside it is alignment in the resource.
+std::string VersionNode(const std::u16string& key, uint16_t type, uint16_t valueLength, const std::string& value,
+                        const std::vector<std::string>& children) {
+  std::string node;
+  Append16(node, 0);  // wLength, below
+  Append16(node, valueLength);
+  Append16(node, type);
+  AppendUtf16z(node, key);
+  PadTo4(node);
+  node += value;
+  for (const std::string& child : children) {
+    PadTo4(node);
+    node += child;
+  }
+  if (node.size() > 0xFFFF) {
+    throw PeError("version resource: the block \"" + std::string(key.begin(), key.end()) + "\" has " +
+                  std::to_string(node.size()) + " bytes, more than the 65535 its length holds");
+  }
+  Store16(&node[0], uint16_t(node.size()));
+  return node;
+}
+
+}  // namespace
+
+VersionNumbers ParseVersionNumbers(const std::u16string& text) {
+  VersionNumbers numbers{};
+  size_t at = 0;
+  for (size_t part = 0; part < numbers.size() && at <= text.size(); ++part) {
+    size_t end = text.find(u'.', at);
+    if (end == std::u16string::npos) end = text.size();
+    uint32_t value = 0;
+    size_t digits = 0;
+    while (at + digits < end && text[at + digits] >= u'0' && text[at + digits] <= u'9' && value <= 0xFFFF) {
+      value = value * 10 + uint32_t(text[at + digits] - u'0');
+      ++digits;
+    }
+    numbers[part] = value <= 0xFFFF ? uint16_t(value) : 0;
+    at = end + 1;
+  }
+  return numbers;
+}
+
+NewResource MakeVersionResource(const VersionInfo& info, uint16_t language) {
+  std::string fixed;
+  Append32(fixed, kFixedFileInfoSignature);
+  Append32(fixed, kFixedFileInfoStructVersion);
+  for (const VersionNumbers* v : {&info.fileVersion, &info.productVersion}) {
+    Append32(fixed, uint32_t((*v)[0]) << 16 | (*v)[1]);
+    Append32(fixed, uint32_t((*v)[2]) << 16 | (*v)[3]);
+  }
+  Append32(fixed, kFileFlagsMask);
+  Append32(fixed, 0);  // dwFileFlags: a release build
+  Append32(fixed, kFileOsNtWindows32);
+  Append32(fixed, kFileTypeApp);
+  Append32(fixed, 0);  // dwFileSubtype
+  Append32(fixed, 0);  // dwFileDateMS: no date, so the same inputs give the same bytes
+  Append32(fixed, 0);  // dwFileDateLS
+
+  std::vector<std::string> strings;
+  for (const auto& [name, value] : info.strings) {
+    if (value.size() + 1 > 0xFFFF) throw PeError("version resource: the value of \"" + std::string(name.begin(), name.end()) + "\" is too long");
+    std::string text;
+    AppendUtf16z(text, value);
+    strings.push_back(VersionNode(name, kTextNode, uint16_t(value.size() + 1), text, {}));
+  }
+  const std::string table = VersionNode(u"040904b0", kTextNode, 0, "", strings);
+  const std::string stringFileInfo = VersionNode(u"StringFileInfo", kTextNode, 0, "", {table});
+  std::string translation;
+  Append16(translation, 0x0409);  // US English
+  Append16(translation, 1200);    // UTF-16
+  const std::string var = VersionNode(u"Translation", kBinaryNode, 4, translation, {});
+  const std::string varFileInfo = VersionNode(u"VarFileInfo", kTextNode, 0, "", {var});
+  std::string root = VersionNode(u"VS_VERSION_INFO", kBinaryNode, uint16_t(fixed.size()), fixed,
+                                 {stringFileInfo, varFileInfo});
+  return NewResource::FromBytes(kTypeVersion, uint16_t(1), language, std::move(root));
+}
+
+}  // namespace vo::pe

@@ -11,7 +11,18 @@
 // bits, size, file offset) followed by the images. In a program each image is
 // a resource of its own (type 3, numbered), and a group resource (type 14)
 // holds the same directory with resource ids in place of file offsets.
+//
+// A version resource (type 16, id 1) is the VS_VERSIONINFO tree Explorer shows
+// in a file's properties. Every node is: wLength (the node's bytes with its
+// children), wValueLength, wType (0 binary, 1 text), a null-terminated UTF-16
+// key, padding to a 4-byte boundary, the value, then its children, each
+// starting on a 4-byte boundary. The root "VS_VERSION_INFO" holds the 52-byte
+// VS_FIXEDFILEINFO (signature 0xFEEF04BD) and two children: "StringFileInfo"
+// with one string table "040904b0" (US English, UTF-16) of name/value pairs
+// (wValueLength counts the value's UTF-16 units with its terminator), and
+// "VarFileInfo" with "Translation" = 0x0409, 1200 (wValueLength 4 bytes).
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -33,5 +44,25 @@ std::vector<NewResource> MakeStringTableResources(const std::map<uint16_t, std::
 // past the end of the file or is neither a PNG nor a bitmap.
 std::vector<NewResource> MakeIconResources(const std::string& icoFile, const ResourceName& groupName,
                                            uint16_t language, uint16_t firstIconId = 1);
+
+// A binary version: four 16-bit numbers, most significant first.
+using VersionNumbers = std::array<uint16_t, 4>;
+
+// Up to four dotted numbers of text ("2.0", "3.1.4 beta"): each part's leading
+// decimal digits, 0 for a part without any or beyond 65535, and for parts
+// that are missing.
+VersionNumbers ParseVersionNumbers(const std::u16string& text);
+
+struct VersionInfo {
+  VersionNumbers fileVersion{};
+  VersionNumbers productVersion{};
+  // The string table's pairs in the order given ("CompanyName", ...).
+  std::vector<std::pair<std::u16string, std::u16string>> strings;
+};
+
+// The version resource (type 16, id 1) under language for an application
+// (VFT_APP) for 32-bit Windows (VOS_NT_WINDOWS32). Raises PeError when it
+// would exceed the 65535 bytes a node's length holds.
+NewResource MakeVersionResource(const VersionInfo& info, uint16_t language);
 
 }  // namespace vo::pe

@@ -15,6 +15,7 @@
 #include <set>
 #include <sstream>
 
+#include "CorvennaVersion.h"
 #include "PeTestSupport.h"
 #include "pe/PeChecksum.h"
 #include "pe/ResourceBuilders.h"
@@ -183,7 +184,7 @@ TEST(Pefile, ReadsTheStampedInstaller) {
   ExpectSoundImage(before, after, result);
   FileSource out(folder / "Setup.exe");
   EXPECT_EQ(after.resources, OurResources(out));
-  // Expected lines from the inputs, plus the stub's manifest.
+  // Expected lines from the inputs, plus the stub's manifest and version block.
   std::vector<std::string> expected;
   for (const NewResource& r : resources) {
     auto upper = [](std::string label) {  // the names here are ASCII
@@ -195,6 +196,10 @@ TEST(Pefile, ReadsTheStampedInstaller) {
   }
   expected.push_back(Line("#24", "#1", manifest->language, manifest->size,
                           Crc32Of(stubFile, manifest->fileOffset, manifest->size)));
+  if (const ResourceEntry* version = FindResourceEntry(stubResources, kTypeVersion, 1)) {
+    expected.push_back(Line("#16", "#1", version->language, version->size,
+                            Crc32Of(stubFile, version->fileOffset, version->size)));
+  }
   std::sort(expected.begin(), expected.end());
   std::vector<std::string> got = after.resources;
   std::sort(got.begin(), got.end());
@@ -205,6 +210,64 @@ TEST(Pefile, ReadsTheStampedInstaller) {
   EXPECT_EQ(before.sections[before.sections.size() - 2].substr(0, 6), ".rsrc ");
   EXPECT_EQ(before.sections.back().substr(0, 7), ".reloc ");
   for (size_t i = 0; i + 2 < before.sections.size(); ++i) EXPECT_EQ(after.sections[i], before.sections[i]);
+}
+
+std::vector<std::string> VersionLines(const PefileView& view) {
+  std::vector<std::string> lines;
+  std::istringstream all(view.output);
+  for (std::string line; std::getline(all, line);) {
+    if (line.rfind("version ", 0) == 0) lines.push_back(line.substr(8));
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// pefile reads the version block MakeVersionResource writes as Windows does.
+TEST(Pefile, ReadsTheVersionBlock) {
+  TempFolder folder;
+  WriteFile(folder / "stub.exe", MakeStub(StubShape::ResourcesThenRelocs).Build());
+  VersionInfo info;
+  info.fileVersion = {1, 2, 3, 4};
+  info.productVersion = {2, 0, 0, 0};
+  info.strings = {{u"CompanyName", u"Acme \u793a\u4f8b"}, {u"ProductName", u"Acme Tool"}, {u"FileVersion", u"1.2.3.4"}};
+  StampFile(folder / "stub.exe", {MakeVersionResource(info, 1033)}, folder / "out.exe");
+  const PefileView view = Pefile(folder / "out.exe");
+  // pefile remarks on the synthetic image's many zero bytes; nothing else.
+  for (const std::string& warning : view.warnings) EXPECT_EQ(warning.rfind("Byte 0x", 0), 0u) << view.output;
+  std::vector<std::string> expected = {
+      "fixed 0x10002 0x30004 0x20000 0x0 0xfeef04bd",
+      "string 040904b0 CompanyName=Acme \xe7\xa4\xba\xe4\xbe\x8b",
+      "string 040904b0 FileVersion=1.2.3.4",
+      "string 040904b0 ProductName=Acme Tool",
+      "translation 0x0409 0x04b0",
+  };
+  EXPECT_EQ(VersionLines(view), expected) << view.output;
+}
+
+// The programs the packages ship carry the project's one version and name.
+TEST(Pefile, ShippedProgramsCarryTheProjectVersion) {
+  const fs::path tree = PE_TEST_WIN32_TREE;
+  const std::string version = kCorvennaVersion;
+  for (const char* program : {"app/SetupStub.exe", "uninstall/Uninst.exe", "tools/stpack.exe"}) {
+    SCOPED_TRACE(program);
+    if (!fs::exists(tree / program)) GTEST_SKIP() << tree / program << " is missing; build the win32 tree first";
+    const PefileView view = Pefile(tree / program, false);
+    const std::vector<std::string> lines = VersionLines(view);
+    auto has = [&](const std::string& line) { return std::count(lines.begin(), lines.end(), line) == 1; };
+    EXPECT_TRUE(has(std::string("string 040904b0 CompanyName=") + kCorvennaCompany)) << view.output;
+    EXPECT_TRUE(has(std::string("string 040904b0 ProductName=") + kCorvennaProduct)) << view.output;
+    EXPECT_TRUE(has("string 040904b0 FileVersion=" + version)) << view.output;
+    EXPECT_TRUE(has("string 040904b0 ProductVersion=" + version)) << view.output;
+    EXPECT_TRUE(has(std::string("string 040904b0 LegalCopyright=Copyright (C) ") + kCorvennaCompany)) << view.output;
+    EXPECT_TRUE(has("string 040904b0 OriginalFilename=" + fs::path(program).filename().string())) << view.output;
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.rfind("string 040904b0 FileDescription=", 0) == 0; }));
+    // The fixed part holds the same numbers: 1.0.0 is 0x10000 0x0.
+    unsigned numbers[4] = {0, 0, 0, 0};
+    std::sscanf(version.c_str(), "%u.%u.%u.%u", &numbers[0], &numbers[1], &numbers[2], &numbers[3]);
+    const std::string ms = Hex32(numbers[0] << 16 | numbers[1]), ls = Hex32(numbers[2] << 16 | numbers[3]);
+    EXPECT_TRUE(has("fixed " + ms + " " + ls + " " + ms + " " + ls + " 0xfeef04bd")) << view.output;
+  }
 }
 
 // A resource of more than 100 MB, made on demand by a generated source,

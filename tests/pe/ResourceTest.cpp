@@ -1,5 +1,6 @@
 // The resource reader (every resource of a tree, lookup by name in any letter
-// case, malformed trees), and the builders of string tables and icons.
+// case, malformed trees), and the builders of string tables, icons and
+// version resources.
 
 #include <gtest/gtest.h>
 
@@ -277,6 +278,124 @@ TEST(IconFile, RefusesMalformedFiles) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ErrorOf([&] { MakeIconResources(c.bytes, u"APPICON", 2052, c.firstId); }), c.message);
   }
+}
+
+TEST(VersionNumbers, UpToFourDottedNumbers) {
+  const struct {
+    const char16_t* text;
+    VersionNumbers numbers;
+  } cases[] = {
+      {u"2.0", {2, 0, 0, 0}},
+      {u"1.2.3.4", {1, 2, 3, 4}},
+      {u"1.2.3.4.5", {1, 2, 3, 4}},
+      {u"3.1 beta", {3, 1, 0, 0}},
+      {u"beta.7", {0, 7, 0, 0}},
+      {u"65535.65536", {65535, 0, 0, 0}},
+      {u"99999999999.1", {0, 1, 0, 0}},
+      {u"", {0, 0, 0, 0}},
+      {u"..5", {0, 0, 5, 0}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseVersionNumbers(c.text), c.numbers) << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
+  }
+}
+
+// A reader of the VS_VERSIONINFO layout written apart from the builder:
+// every node's wLength must be its extent, every key and value and child
+// must sit where the 4-byte alignment puts it, relative to the resource.
+struct VersionNode {
+  uint16_t valueLength = 0;
+  uint16_t type = 0;
+  std::u16string key;
+  std::string value;
+  std::vector<VersionNode> children;
+};
+
+uint16_t At16(const std::string& b, size_t at) { return uint16_t(uint8_t(b.at(at)) | uint8_t(b.at(at + 1)) << 8); }
+uint32_t At32(const std::string& b, size_t at) { return At16(b, at) | uint32_t(At16(b, at + 2)) << 16; }
+size_t Up4(size_t at) { return (at + 3) & ~size_t(3); }
+
+VersionNode ReadNode(const std::string& b, size_t at, size_t limit) {
+  EXPECT_EQ(at % 4, 0u) << "a node starts on a 4-byte boundary";
+  VersionNode node;
+  const size_t length = At16(b, at);
+  EXPECT_LE(at + length, limit) << "a node lies inside its parent";
+  node.valueLength = At16(b, at + 2);
+  node.type = At16(b, at + 4);
+  size_t p = at + 6;
+  for (char16_t c; (c = At16(b, p)) != 0; p += 2) node.key += c;
+  p = Up4(p + 2);
+  const size_t valueBytes = node.type == 1 ? 2u * node.valueLength : node.valueLength;
+  node.value = b.substr(p, valueBytes);
+  p += valueBytes;
+  while (Up4(p) < at + length) {
+    p = Up4(p);
+    node.children.push_back(ReadNode(b, p, at + length));
+    p += At16(b, p);
+  }
+  EXPECT_EQ(p, at + length) << "wLength of the node ends at its last byte";
+  return node;
+}
+
+std::u16string Utf16z(const std::string& value) {
+  std::u16string text;
+  for (size_t i = 0; i + 3 < value.size(); i += 2) text += char16_t(At16(value, i));
+  EXPECT_EQ(At16(value, value.size() - 2), 0) << "a string value ends with its terminator";
+  return text;
+}
+
+TEST(VersionResource, WritesTheDocumentedTree) {
+  VersionInfo info;
+  info.fileVersion = {1, 2, 3, 4};
+  info.productVersion = {5, 6, 7, 8};
+  info.strings = {{u"CompanyName", u"Acme Ltd"}, {u"ProductName", u"\u793a\u4f8b"}, {u"Empty", u""}};
+  const NewResource r = MakeVersionResource(info, 1033);
+  EXPECT_EQ(r.type.id, kTypeVersion);
+  EXPECT_EQ(r.name.id, 1);
+  EXPECT_EQ(r.language, 1033);
+
+  const std::string& b = r.bytes;
+  ASSERT_EQ(At16(b, 0), b.size()) << "the root's wLength is the resource's size";
+  const VersionNode root = ReadNode(b, 0, b.size());
+  EXPECT_EQ(root.key, u"VS_VERSION_INFO");
+  EXPECT_EQ(root.type, 0);
+  ASSERT_EQ(root.valueLength, 52);
+  const std::string& fixed = root.value;
+  EXPECT_EQ(At32(fixed, 0), 0xFEEF04BDu);
+  EXPECT_EQ(At32(fixed, 4), 0x00010000u);
+  EXPECT_EQ(At32(fixed, 8), 0x00010002u);   // file version 1.2
+  EXPECT_EQ(At32(fixed, 12), 0x00030004u);  // .3.4
+  EXPECT_EQ(At32(fixed, 16), 0x00050006u);
+  EXPECT_EQ(At32(fixed, 20), 0x00070008u);
+  EXPECT_EQ(At32(fixed, 32), 0x00040004u) << "VOS_NT_WINDOWS32";
+  EXPECT_EQ(At32(fixed, 36), 1u) << "VFT_APP";
+
+  ASSERT_EQ(root.children.size(), 2u);
+  const VersionNode& stringFileInfo = root.children[0];
+  EXPECT_EQ(stringFileInfo.key, u"StringFileInfo");
+  ASSERT_EQ(stringFileInfo.children.size(), 1u);
+  const VersionNode& table = stringFileInfo.children[0];
+  EXPECT_EQ(table.key, u"040904b0");
+  ASSERT_EQ(table.children.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    const VersionNode& s = table.children[i];
+    EXPECT_EQ(s.type, 1);
+    EXPECT_EQ(s.key, info.strings[i].first);
+    EXPECT_EQ(s.valueLength, info.strings[i].second.size() + 1) << "counted in UTF-16 units with the terminator";
+    EXPECT_EQ(Utf16z(s.value), info.strings[i].second);
+  }
+  const VersionNode& varFileInfo = root.children[1];
+  EXPECT_EQ(varFileInfo.key, u"VarFileInfo");
+  ASSERT_EQ(varFileInfo.children.size(), 1u);
+  const VersionNode& translation = varFileInfo.children[0];
+  EXPECT_EQ(translation.key, u"Translation");
+  EXPECT_EQ(translation.type, 0);
+  ASSERT_EQ(translation.valueLength, 4);
+  EXPECT_EQ(At16(translation.value, 0), 0x0409);
+  EXPECT_EQ(At16(translation.value, 2), 1200);
+
+  info.strings = {{u"Comments", std::u16string(40000, u'x')}};
+  EXPECT_NE(ErrorOf([&] { MakeVersionResource(info, 1033); }).find("more than the 65535"), std::string::npos);
 }
 
 }  // namespace

@@ -8,6 +8,9 @@ to compare with what they wrote. One line per fact:
   directory <index> <rva> <size>
   import <dll> <function or #ordinal> <thunk rva>
   reloc <rva> <type>
+  version fixed <file MS> <file LS> <product MS> <product LS> <signature>
+  version string <table> <key>=<value>                (UTF-8)
+  version translation <language> <code page>
   warning <text>
 
 Usage: pefile_dump.py [--no-checksum] IMAGE
@@ -50,6 +53,21 @@ def main(path, checksum=True):
     for block in getattr(pe, 'DIRECTORY_ENTRY_BASERELOC', []):
         for entry in block.entries:
             out.append('reloc 0x%x %d' % (entry.rva, entry.type))
+    for fixed in getattr(pe, 'VS_FIXEDFILEINFO', []):
+        out.append('version fixed 0x%x 0x%x 0x%x 0x%x 0x%x' % (fixed.FileVersionMS, fixed.FileVersionLS,
+                                                             fixed.ProductVersionMS, fixed.ProductVersionLS,
+                                                             fixed.Signature))
+    for info in getattr(pe, 'FileInfo', []):
+        for entry in info:
+            for table in getattr(entry, 'StringTable', []):
+                for key, value in table.entries.items():
+                    out.append('version string %s %s=%s' % (table.LangID.decode().lower(), key.decode('utf-8', 'replace'),
+                                                            value.decode('utf-8', 'replace')))
+            for var in getattr(entry, 'Var', []):
+                for key, value in getattr(var, 'entry', {}).items():
+                    key = key.decode('utf-8', 'replace') if isinstance(key, bytes) else key
+                    if key == 'Translation':
+                        out.append('version translation %s' % value)
     if checksum:
         out.append('checksum 0x%x 0x%x %s' % (pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum(),
                                               'verified' if pe.verify_checksum() else 'wrong'))

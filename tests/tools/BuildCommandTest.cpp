@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "CorvennaVersion.h"
 #include "TestConsole.h"
 #include "datatable/TextConvert.h"
 #include "package/PackageReader.h"
@@ -324,6 +325,22 @@ TEST(BuildLimits, MembersPastTheFormatLimitAreRefusedBeforeAnyOutput) {
       EXPECT_NE(Console().err.find(part), std::string::npos) << "missing \"" << part << "\" in: " << Console().err;
     }
     EXPECT_FALSE(w.OutputExists());
+  }
+}
+
+// --version and -V print the project's one version; the usage names the
+// manual where it is installed and stpack-try.
+TEST(Usage, VersionAndManual) {
+  for (const std::u16string option : {u"--version", u"-V"}) {
+    ResetConsole();
+    EXPECT_EQ(stpack::Run({option}), 0);
+    EXPECT_EQ(Console().out, std::string("stpack (Corvenna Setup) ") + kCorvennaVersion + "\n");
+  }
+  ResetConsole();
+  EXPECT_EQ(stpack::Run({u"--help"}), 0);
+  for (const char* part : {"stpack --version", "stpack-try [--lang en|zh]", "stpack.md",
+                           "../share/doc/corvenna-setup/", "tools/README.md"}) {
+    EXPECT_NE(Console().out.find(part), std::string::npos) << part;
   }
 }
 

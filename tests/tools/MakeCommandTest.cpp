@@ -21,6 +21,10 @@
 #include "pe/PeImage.h"
 #include "pe/PeIo.h"
 #include "pe/PeResources.h"
+<<<<<<< HEAD
+=======
+#include "pe/ResourceBuilders.h"
+>>>>>>> tooldocs
 #include "pe/ResourceStamper.h"
 #include "text/Unicode.h"
 #include "tools/stpack/Console.h"
@@ -42,9 +46,11 @@ const char kProductIni[] =
     "PublisherEn = Acme Ltd\n"
     "HomePageEn = https://acme.example/\n";
 
-// A stub as small as the PE module accepts: code, data, and relocations last.
-std::string SyntheticStub() {
+// A stub as small as the PE module accepts: code, data, and relocations last;
+// signed when given a certificate.
+std::string SyntheticStub(const std::string& certificate = "") {
   pe::test::TestImage image;
+  image.certificate = certificate;
   image.sections.push_back({".text", std::string(0x300, '\xC3'), 0, pe::test::kCode});
   image.sections.push_back({".data", std::string(0x80, 'd'), 0, pe::test::kData});
   std::string relocations;
@@ -122,6 +128,52 @@ struct Resources {
   }
 };
 
+// The installer's version block: a string of its table (the UTF-16 key with
+// its terminator, then the value at the next 4-byte boundary), and the
+// fixed-info versions after the signature 0xFEEF04BD.
+struct VersionBlock {
+  std::string bytes;
+
+  static std::string Utf16z(const std::u16string& text) {
+    std::string out;
+    for (char16_t c : text) out += {char(c & 0xFF), char(c >> 8)};
+    return out + std::string(2, '\0');
+  }
+  std::u16string String(const std::u16string& key) const {
+    size_t at = bytes.find(Utf16z(key));
+    if (at == std::string::npos || at % 2 != 0) return u"(missing)";
+    at = (at + 2 * (key.size() + 1) + 3) & ~size_t(3);
+    std::u16string value;
+    for (; at + 1 < bytes.size() && (bytes[at] != 0 || bytes[at + 1] != 0); at += 2) {
+      value += char16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8);
+    }
+    return value;
+  }
+  // file version MS, LS, product version MS, LS
+  std::vector<uint32_t> Fixed() const {
+    const size_t at = bytes.find(std::string("\xBD\x04\xEF\xFE", 4));
+    std::vector<uint32_t> words;
+    for (size_t i = 0; at != std::string::npos && i < 4; ++i) {
+      const size_t p = at + 8 + 4 * i;
+      words.push_back(uint32_t(uint8_t(bytes[p])) | uint32_t(uint8_t(bytes[p + 1])) << 8 |
+                      uint32_t(uint8_t(bytes[p + 2])) << 16 | uint32_t(uint8_t(bytes[p + 3])) << 24);
+    }
+    return words;
+  }
+};
+
+// The synthetic stub with the project's version block of its own, as the
+// real SetupStub.exe has.
+std::string StubWithVersion() {
+  pe::MemorySource stubSource(SyntheticStub());
+  pe::VersionInfo info;
+  info.fileVersion = info.productVersion = {9, 9, 9, 9};
+  info.strings = {{u"CompanyName", u"Stub Maker"}, {u"ProductName", u"Stub Product"}};
+  pe::MemorySink sink;
+  pe::StampResources(pe::PeImage::Parse(stubSource), stubSource, {pe::MakeVersionResource(info, 1033)}, sink);
+  return sink.Bytes();
+}
+
 std::string Sha256(const std::string& bytes) {
   std::unique_ptr<TSuiteHash> hash = CreateHashByIndex(3);
   hash->Init();
@@ -158,6 +210,17 @@ TEST(Make, WritesEveryResourceTheInstallerReads) {
   EXPECT_NE(pe::FindResourceEntry(r.entries, pe::kTypeGroupIcon, u"AppIcon", 2052), nullptr);
   EXPECT_EQ(r.Bytes(pe::kTypeManifest, uint16_t(1), 1033), std::string(stpack::defaults::kInstallerManifest));
   EXPECT_EQ(pe::FindResourceEntry(r.entries, pe::kTypeRcData, u"License2"), nullptr) << "no licence of its own";
+
+  // The version block is the product's: one, under US English.
+  const VersionBlock version{r.Bytes(pe::kTypeVersion, uint16_t(1), 1033)};
+  EXPECT_EQ(version.String(u"CompanyName"), u"Acme Ltd");
+  EXPECT_EQ(version.String(u"ProductName"), u"Acme Tool");
+  EXPECT_EQ(version.String(u"FileDescription"), u"Acme Tool Setup");
+  EXPECT_EQ(version.String(u"FileVersion"), u"3.1");
+  EXPECT_EQ(version.String(u"ProductVersion"), u"3.1");
+  EXPECT_EQ(version.String(u"LegalCopyright"), u"Copyright (C) Acme Ltd");
+  EXPECT_EQ(version.String(u"OriginalFilename"), u"ToolSetup.exe");
+  EXPECT_EQ(version.Fixed(), (std::vector<uint32_t>{0x30001, 0, 0x30001, 0}));
 
   // The package: its digest, and members that extract to the payload plus
   // the uninstaller and its list.
@@ -295,6 +358,35 @@ TEST(Make, SameInputsGiveTheSameBytes) {
   const std::string first = w.Output();
   ASSERT_EQ(w.Make(), 0) << Console().err;
   EXPECT_TRUE(first == w.Output()) << "two builds differ";
+}
+
+TEST(Make, ReplacesTheStubsVersionBlock) {
+  MakeWorkspace w;
+  WriteBytes(w.box.Path("tool/SetupStub.exe"), StubWithVersion());
+  WriteBytes(w.box.Path("Acme/product.ini"), "ExeName = Tool\nProductNameEn = Acme Tool\nFreeware = 0\nVersion = 2.5.x.7\n");
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  Resources r(w.Output());
+  int versions = 0;
+  for (const pe::ResourceEntry& e : r.entries) versions += !e.type.isString && e.type.id == pe::kTypeVersion;
+  EXPECT_EQ(versions, 1) << "the stub's block is replaced, not kept beside";
+  const VersionBlock version{r.Bytes(pe::kTypeVersion, uint16_t(1), 1033)};
+  EXPECT_EQ(version.String(u"CompanyName"), u"Corvenna Software") << "the installer's default publisher";
+  EXPECT_EQ(version.String(u"LegalCopyright"), u"Copyright (C) Corvenna Software");
+  EXPECT_EQ(version.String(u"ProductVersion"), u"2.5.x.7");
+  EXPECT_EQ(version.Fixed(), (std::vector<uint32_t>{0x20005, 7, 0x20005, 7})) << "0 where a part is not numeric";
+  EXPECT_EQ(version.String(u"ProductName"), u"Acme Tool");
+}
+
+TEST(Make, WarnsThatASignedStubLosesItsCertificate) {
+  MakeWorkspace w;
+  WriteBytes(w.box.Path("tool/SetupStub.exe"), SyntheticStub(std::string(0x40, 'c')));
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  EXPECT_NE(Console().err.find("SetupStub.exe: the stub is signed; its certificate is dropped"), std::string::npos)
+      << Console().err;
+
+  MakeWorkspace unsigned_;
+  ASSERT_EQ(unsigned_.Make(), 0) << Console().err;
+  EXPECT_EQ(Console().err.find("certificate"), std::string::npos) << Console().err;
 }
 
 TEST(Make, OwnPicturesAndLicenceTexts) {

@@ -25,6 +25,7 @@
 #include "tools/stpack/PackageItems.h"
 #include "tools/stpack/ProductFolder.h"
 #include "tools/stpack/ProgressBar.h"
+#include "tools/stpack/ShellQuote.h"
 #include "text/Unicode.h"
 #include "uninstall/UninstallList.h"
 
@@ -407,7 +408,8 @@ void InitProductFolder(const std::u16string& folder) {
   while (root.size() > 1 && EndsWithSeparator(root)) root.pop_back();
   const std::u16string ini = root + u"/product.ini";
   if (files->FileExists(ini)) {
-    throw ToolError(U8(ini) + ": already exists; stpack init leaves an existing product folder alone");
+    throw ToolError(U8(ini) + ": already exists; stpack init leaves an existing product folder alone (make its "
+                    "installer with `stpack make " + QuoteForShell(U8(root)) + "`)");
   }
   // The folder's own name is the first guess for the program and the product.
   std::u16string name = fs::path(root).filename().u16string();
@@ -430,7 +432,7 @@ void InitProductFolder(const std::u16string& folder) {
   PrintOut("Started a product folder in " + U8(root) + ":\n"
            "  1. put the product's files into " + U8(root) + "/payload/ (the program as " + U8(name) + ".exe),\n"
            "  2. check the settings in " + U8(ini) + ",\n"
-           "  3. run `stpack make " + U8(root) + "`.\n");
+           "  3. run `stpack make " + QuoteForShell(U8(root)) + "`.\n");
 }
 
 void ListPackage(const std::u16string& package) {

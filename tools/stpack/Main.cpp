@@ -6,6 +6,7 @@
 //   stpack list PACKAGE
 //   stpack extract PACKAGE FOLDER [--system-dir FOLDER]
 //   stpack verify PACKAGE
+//   stpack --version
 //
 // Exit codes: 0 done, 1 the work failed (the message names the file and the
 // place), 2 the command line is wrong.
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "CorvennaVersion.h"
 #include "text/Unicode.h"
 #include "package/PackageError.h"
 #include "package/PackageManifest.h"
@@ -42,7 +44,7 @@ const char kUsage[] =
     "  stpack build SOURCE -o OUT.stp --product product.ini [--uninstaller FILE]\n"
     "               [--cipher N] [--hash N] [--level N]\n"
     "  stpack build SOURCE -o OUT.stp --no-uninstaller [--cipher N] [--hash N] [--level N]\n"
-    "      SOURCE is a manifest file (see tools/README.md) or a folder tree.\n"
+    "      SOURCE is a manifest file (see the manual, below) or a folder tree.\n"
     "      The uninstaller Uninst.exe and its list Uninst.lst, made from the\n"
     "      product settings file --product, go last into the install folder.\n"
     "      --uninstaller names the program, by default Uninst.exe beside stpack;\n"
@@ -54,7 +56,17 @@ const char kUsage[] =
     "      \"$System$\" and \"$Third$\" members go to --system-dir, by default\n"
     "      FOLDER/System.\n"
     "  stpack verify PACKAGE|INSTALLER\n"
-    "      An installer is checked against the SHA-256 it carries of its package.\n";
+    "      An installer is checked against the SHA-256 it carries of its package.\n"
+    "  stpack --version (or -V)\n"
+    "      Prints the tool's version.\n"
+    "  stpack-try [--lang en|zh] [--windows win7|winxp|win10] [--keep] SETUP.EXE [FOLDER]\n"
+    "      (Linux, beside stpack) Tries an installer under Wine in a throw-away\n"
+    "      prefix: silent install, every member's bytes (and the product folder's\n"
+    "      payload/), the uninstall entry and shortcut, then silent removal.\n"
+    "      Exit code 0 when all of that holds.\n"
+    "The manual, stpack.md, is installed in ../share/doc/corvenna-setup/ beside\n"
+    "the folder stpack is in (/usr/share/doc/corvenna-setup/ for the .deb); in the\n"
+    "source tree it is tools/README.md.\n";
 
 class UsageError : public Error {
  public:
@@ -220,6 +232,10 @@ void Dispatch(const std::vector<std::u16string>& arguments) {
 int Run(const std::vector<std::u16string>& arguments) {
   if (!arguments.empty() && (arguments[0] == u"-h" || arguments[0] == u"--help" || arguments[0] == u"help")) {
     PrintOut(kUsage);
+    return 0;
+  }
+  if (arguments.size() == 1 && (arguments[0] == u"--version" || arguments[0] == u"-V")) {
+    PrintOut(std::string("stpack (") + kCorvennaProduct + ") " + kCorvennaVersion + "\n");
     return 0;
   }
   try {

@@ -109,6 +109,27 @@ UninstallerSource FindUninstaller(const std::optional<std::u16string>& named, co
   return source;
 }
 
+// What Explorer shows in the installer's properties: the product's English
+// name and publisher (the installer's default where it is not set) and its
+// version, never the stub's.
+pe::VersionInfo InstallerVersionInfo(const ProductSettingsFile& settings, const std::u16string& output) {
+  const std::u16string name = settings.Setting(kSettingProductNameEn);
+  const std::u16string version = settings.Setting(kSettingProductVersion);
+  std::u16string publisher = settings.Setting(kSettingPublisherEn);
+  if (publisher.empty()) publisher = DefaultPublisher(kUiEnglish);
+  pe::VersionInfo info;
+  info.fileVersion = info.productVersion = pe::ParseVersionNumbers(version);
+  std::u16string fileName = output.substr(output.find_last_of(u"/\\") + 1);
+  info.strings = {{u"CompanyName", publisher},
+                  {u"FileDescription", name + u" Setup"},
+                  {u"FileVersion", version},
+                  {u"LegalCopyright", u"Copyright (C) " + publisher},
+                  {u"OriginalFilename", fileName},
+                  {u"ProductName", name},
+                  {u"ProductVersion", version}};
+  return info;
+}
+
 std::u16string DefaultOutputName(const ProductFolder& product) {
   return product.settings.Setting(kSettingExeBaseName) + u"Setup.exe";
 }
@@ -145,6 +166,12 @@ void MakeInstaller(const MakeOptions& options) {
   } catch (const pe::PeError& e) {
     throw ToolError(stubName + ": is not an installer stub this tool can write into: " + e.what());
   }
+  // Writing the resources breaks any signature, so the stamper leaves the
+  // certificate out; a publisher who signed the stub should know.
+  if (stubImage.Directory(pe::kCertificateTable).size != 0) {
+    product.warnings.push_back(stubName + ": the stub is signed; its certificate is dropped, since the installer's "
+                               "bytes differ from it: sign the installer after making it");
+  }
   for (const std::string& warning : product.warnings) PrintErr("stpack: warning: " + warning + "\n");
 
   const std::u16string packagePath = output + u".package.partial";
@@ -178,6 +205,8 @@ void MakeInstaller(const MakeOptions& options) {
       add(pe::kTypeRcData, language == kUiChinese ? u"License0" : u"License2", kLanguageChinesePrc, text);
     }
     add(pe::kTypeManifest, uint16_t(1), kLanguageEnglishUs, std::string(defaults::kInstallerManifest));
+    // The installer's own version block, in place of the stub's.
+    resources.push_back(pe::MakeVersionResource(InstallerVersionInfo(product.settings, output), kLanguageEnglishUs));
     // The digest of the whole installer, sealed in once every other byte
     // has gone out (InstallerDigest.h).
     add(pe::kTypeRcData, kInstallerDigestResource, kLanguageChinesePrc, std::string(kInstallerDigestSize, '\0'));

@@ -12,6 +12,7 @@
 #include "tools/stpack/DefaultResources.h"
 #include "tools/stpack/PictureChecks.h"
 #include "tools/stpack/ProductChecks.h"
+#include "tools/stpack/ShellQuote.h"
 
 namespace vo::stpack {
 namespace {
@@ -49,13 +50,13 @@ ProductFolder ReadProductFolder(PackageFileSystem& files, const std::u16string& 
   product.name = Utf16ToUtf8(folder);
   product.folder = EndsWithSeparator(folder) ? folder : folder + u'/';
   if (!files.FolderExists(product.folder)) {
-    throw ToolError(product.name + ": no such folder (make one with `stpack init " + product.name + "`)");
+    throw ToolError(product.name + ": no such folder (make one with `stpack init " + QuoteForShell(product.name) + "`)");
   }
   const std::u16string ini = product.folder + u"product.ini";
   product.settingsName = Utf16ToUtf8(ini);
   if (!files.FileExists(ini)) {
     throw ToolError(product.settingsName + ": not found; a product folder holds its settings in product.ini "
-                    "(`stpack init " + product.name + "` writes one to start from)");
+                    "(`stpack init " + QuoteForShell(product.name) + "` writes one to start from)");
   }
   product.settings = ReadProductSettingsFile(files, ini);
   if (checkSettings) CheckProductSettings(product.settings, product.settingsName, product.warnings);
