@@ -22,6 +22,7 @@
 #include "tools/stpack/Console.h"
 #include "tools/stpack/InstallerPackage.h"
 #include "tools/stpack/PackageItems.h"
+#include "tools/stpack/PartialFiles.h"
 #include "tools/stpack/ProductFolder.h"
 #include "tools/stpack/ProgressBar.h"
 #include "text/Unicode.h"
@@ -384,6 +385,8 @@ PackageStats WritePackageFile(PackageFileSystem& files, const std::vector<Source
     ObservedOutput(PackageOutputFile& real, const std::function<void(const void*, size_t)>& onBytes)
         : fReal(real), fOnBytes(onBytes) {}
     void Write(const void* data, size_t count) override {
+      // Ctrl-C on Windows: give up here, and the caller removes the partial file.
+      if (InterruptRequested()) throw ToolError("interrupted");
       fReal.Write(data, count);
       if (fOnBytes) fOnBytes(data, count);
     }
@@ -453,6 +456,7 @@ void BuildPackage(const std::u16string& source, const std::u16string& output, co
   CheckWriterOptions(options);  // before any file is created
 
   const std::u16string partial = output + u".partial";
+  const PartialFileGuard partialGuard(partial);
   PackageStats stats;
   try {
     stats = WritePackageFile(*files, items, partial, options, nullptr);
@@ -482,6 +486,7 @@ void InitProductFolder(const std::u16string& folder) {
   if (!files->FolderExists(root + u"/payload/")) throw ToolError(U8(root) + ": cannot create the folder payload/ there");
   const std::string text = ProductSettingsTemplate(U8(name));
   const std::u16string partial = ini + u".partial";
+  const PartialFileGuard partialGuard(partial);
   try {
     {
       std::unique_ptr<PackageOutputFile> out = files->CreateForWriting(partial);
