@@ -159,7 +159,7 @@ class MemoryLogFolder final : public LogFolder {
 const std::u16string kLog = u"C:\\Temp\\DrawvaneSetup.log";
 
 // One run: the earlier logs move down, then the run writes the default log.
-void Run(MemoryLogFolder& folder, const std::string& contents) {
+void OneRun(MemoryLogFolder& folder, const std::string& contents) {
   ShiftEarlierLogs(folder, kLog);
   folder.files[kLog] = contents;
 }
@@ -173,9 +173,9 @@ TEST(SetupLogRotation, EarlierLogPathsNumberTheNameBeforeItsExtension) {
 
 TEST(SetupLogRotation, TheNewestRunAtTheDocumentedNameAndFourEarlierOnes) {
   MemoryLogFolder folder;
-  Run(folder, "run 1");
+  OneRun(folder, "run 1");
   EXPECT_EQ(folder.files, (std::map<std::u16string, std::string>{{kLog, "run 1"}}));
-  for (int run = 2; run <= 7; ++run) Run(folder, "run " + std::to_string(run));
+  for (int run = 2; run <= 7; ++run) OneRun(folder, "run " + std::to_string(run));
   const std::map<std::u16string, std::string> expected = {
       {kLog, "run 7"},
       {u"C:\\Temp\\DrawvaneSetup.1.log", "run 6"},
