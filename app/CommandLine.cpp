@@ -46,6 +46,33 @@ bool IsAbsoluteFolder(const std::u16string& folder) {
 
 }  // namespace
 
+SetupCommandLine ParseSetupCommandLine(const std::u16string& commandLine);
+
+namespace {
+
+// The switches after a misplaced folder still say whether to stay silent and
+// where to log the fault.
+void TakeSwitchesAfterFolder(SetupCommandLine& command, const std::u16string& after) {
+  const SetupCommandLine rest = ParseSetupCommandLine(u"x " + after);
+  command.silent = command.silent || rest.silent;
+  if (command.logFile.empty()) command.logFile = rest.logFile;
+}
+
+// A quote left inside the folder (C:\a"b, or quotes around part of it) is
+// no part of any Windows path.
+template <typename Fault>
+void CheckFolder(const std::u16string& folder, Fault& fault) {
+  if (folder.empty()) {
+    fault(CommandLineFault::EmptyValue, u"/D=");
+  } else if (folder.find(u'"') != std::u16string::npos) {
+    fault(CommandLineFault::QuotedFolder, folder);
+  } else if (!IsAbsoluteFolder(folder)) {
+    fault(CommandLineFault::FolderNotAbsolute, folder);
+  }
+}
+
+}  // namespace
+
 std::u16string CommandArguments(const std::u16string& commandLine) {
   size_t start = ArgumentsStart(commandLine);
   while (start < commandLine.size() && IsBlank(commandLine[start])) ++start;
@@ -69,6 +96,37 @@ SetupCommandLine ParseSetupCommandLine(const std::u16string& commandLine) {
     while (i < line.size() && IsBlank(line[i])) ++i;
     if (i == line.size()) break;
 
+    // "/D=C:\Some Folder" and /D="C:\Some Folder", as launchers quote it:
+    // the folder is what the quotes enclose, and nothing may follow it.
+    const bool quotedWhole = line[i] == u'"' && StartsWithSwitch(line, i + 1, u"/D=");
+    const bool quotedValue = StartsWithSwitch(line, i, u"/D=") && i + 3 < line.size() && line[i + 3] == u'"';
+    if (quotedWhole || quotedValue) {
+      const size_t open = i + (quotedWhole ? 4 : 3);
+      size_t close = line.find(u'"', open + (quotedWhole ? 0 : 1));
+      const size_t valueStart = quotedWhole ? open : open + 1;
+      if (close == std::u16string::npos) close = line.size();  // Windows reads an open quote to the end
+      std::u16string folder = line.substr(valueStart, close - valueStart);
+      while (!folder.empty() && IsBlank(folder.back())) folder.pop_back();
+      command.installFolder = folder;
+      if (close + 1 < line.size() && !IsBlank(line[close + 1])) {
+        // Text glued to the closing quote ("C:\Program Files"\X): only part
+        // of the folder is quoted.
+        command.installFolder = line.substr(valueStart);
+        fault(CommandLineFault::QuotedFolder, command.installFolder);
+        break;
+      }
+      size_t after = close + 1;
+      while (after < line.size() && IsBlank(line[after])) ++after;
+      if (after < line.size()) {
+        const std::u16string rest = line.substr(after);
+        fault(CommandLineFault::FolderNotLast, rest);
+        TakeSwitchesAfterFolder(command, rest);
+      } else {
+        CheckFolder(folder, fault);
+      }
+      break;
+    }
+
     if (StartsWithSwitch(line, i, u"/D=")) {
       // The rest of the line is the folder. A switch after it would end up
       // inside the folder name; a blank followed by "/" cannot start a
@@ -88,21 +146,11 @@ SetupCommandLine ParseSetupCommandLine(const std::u16string& commandLine) {
         while (!folder.empty() && IsBlank(folder.back())) folder.pop_back();
         command.installFolder = folder;
         fault(CommandLineFault::FolderNotLast, after);
-        // The switches after the folder still say whether to stay silent and
-        // where to log the fault.
-        const SetupCommandLine rest = ParseSetupCommandLine(u"x " + after);
-        command.silent = command.silent || rest.silent;
-        if (command.logFile.empty()) command.logFile = rest.logFile;
+        TakeSwitchesAfterFolder(command, after);
         break;
       }
       command.installFolder = folder;
-      if (folder.empty()) {
-        fault(CommandLineFault::EmptyValue, u"/D=");
-      } else if (folder.find(u'"') != std::u16string::npos) {
-        fault(CommandLineFault::QuotedFolder, folder);
-      } else if (!IsAbsoluteFolder(folder)) {
-        fault(CommandLineFault::FolderNotAbsolute, folder);
-      }
+      CheckFolder(folder, fault);
       break;
     }
 
@@ -130,9 +178,6 @@ SetupCommandLine ParseSetupCommandLine(const std::u16string& commandLine) {
       } else {
         command.logFile = file;
       }
-    } else if (StartsWithSwitch(argument, 0, u"/D=")) {
-      // Only a quoted "/D=..." gets here; the folder takes no quotes.
-      fault(CommandLineFault::QuotedFolder, argument.substr(3));
     } else {
       fault(CommandLineFault::UnknownSwitch, argument);
     }
@@ -145,15 +190,16 @@ std::u16string SetupUsageText(int uiLanguage, const std::u16string& installerNam
   if (uiLanguage == kUiChinese) {
     return u"用法：" + installerName + u" [/S] [/LOG=<文件>] [/D=<文件夹>]\n\n"
            u"/S：静默安装，不显示任何窗口。\n"
-           u"/D=<文件夹>：安装到此文件夹（完整路径）。必须放在最后，即使含有空格也不加引号。\n"
+           u"/D=<文件夹>：安装到此文件夹（完整路径）。必须放在最后；含有空格时可以不加引号，"
+           u"也可以写成 \"/D=C:\\某个 文件夹\" 或 /D=\"C:\\某个 文件夹\"。\n"
            u"/LOG=<文件>：将安装日志写入此文件（默认为 " + defaultLog + u"）。\n"
            u"/?：显示本说明。\n\n"
            u"退出代码：0 安装完成，1 用户取消，2 产品正在运行，3 解压文件失败，4 安装程序已损坏，5 命令行有误。";
   }
   return u"Usage: " + installerName + u" [/S] [/LOG=<file>] [/D=<folder>]\n\n"
          u"/S: install silently, without any window.\n"
-         u"/D=<folder>: install into this folder (a full path). It comes last, without quotes even when the "
-         u"folder contains spaces.\n"
+         u"/D=<folder>: install into this folder (a full path). It comes last; a folder with spaces needs no "
+         u"quotes, and may also be given as \"/D=C:\\Some Folder\" or /D=\"C:\\Some Folder\".\n"
          u"/LOG=<file>: write the setup log to this file (by default " + defaultLog + u").\n"
          u"/?: show this help.\n\n"
          u"Exit codes: 0 installed, 1 cancelled by the user, 2 the product is running, 3 extracting the files "
@@ -176,8 +222,8 @@ std::u16string CommandLineFaultText(int uiLanguage, const SetupCommandLine& comm
       return zh ? u"/D= 必须是最后一个参数：“" + what + u"”出现在它的后面。"
                 : u"/D= must come last: \"" + what + u"\" follows it.";
     case CommandLineFault::QuotedFolder:
-      return zh ? u"/D= 的文件夹不加引号，即使其中含有空格：" + what
-                : u"/D= takes the folder without quotes, even when it contains spaces: " + what;
+      return zh ? u"/D= 的文件夹只能整个加引号（\"/D=C:\\某个 文件夹\"）或不加引号：" + what
+                : u"/D= takes the folder quoted as a whole (\"/D=C:\\Some Folder\") or without quotes: " + what;
     case CommandLineFault::FolderNotAbsolute:
       return zh ? u"/D= 需要完整的路径（例如 C:\\Apps\\Product）：" + what
                 : u"/D= needs a full path such as C:\\Apps\\Product: " + what;

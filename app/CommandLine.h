@@ -9,7 +9,9 @@
 //   /D=<folder>   the destination folder: everything after "/D=" up to the end
 //                 of the line, spaces included and without quotes (the
 //                 convention of the well-known open-source installers), so it
-//                 comes last; a full path ("C:\Apps\X" or "\\server\share\X")
+//                 comes last; a full path ("C:\Apps\X" or "\\server\share\X").
+//                 Quoted as launchers pass one argument, "/D=C:\A B\X" or
+//                 /D="C:\A B\X", it is what the quotes enclose, still last
 //   /LOG=<file>   where the setup log goes (a value with spaces is quoted)
 //   /?            the usage text
 //
@@ -35,7 +37,7 @@ enum class CommandLineFault {
   RepeatedSwitch,     // argument: "/LOG=" or "/D="
   EmptyValue,         // argument: "/LOG=" or "/D="
   FolderNotLast,      // argument: what follows the folder
-  QuotedFolder,       // argument: the folder as given
+  QuotedFolder,       // argument: the folder as given, with a quote inside it
   FolderNotAbsolute,  // argument: the folder as given
 };
 

@@ -119,6 +119,25 @@ void LogShortcut(const char* what, uint8_t location, const std::u16string& name)
   }
 }
 
+// The Start menu shortcut, in the company's folder under the all-users
+// Programs folder on every Windows version; named like the desktop one.
+void MakeStartMenuShortcut(const ProductSettings& settings, const std::u16string& product) {
+  const std::u16string link = CreateStartMenuShortcut(product, settings.ProductName, settings.CompanyFolder);
+  if (!link.empty()) {
+    InstallerLog().Write("Start menu shortcut: " + U8(link));
+    return;
+  }
+  std::u16string programs;
+  try {
+    programs = GetShellFolderPath(kCommonProgramsFolder);
+  } catch (const std::exception&) {
+  }
+  InstallerLog().Write(programs.empty() ? std::string("Start menu shortcut not made: the folder is not known")
+                                        : "Start menu shortcut not made in " +
+                                              U8(StartMenuShortcutFolder(programs, settings.CompanyFolder)) +
+                                              " (no rights, or the folder cannot be made)");
+}
+
 // The integration stage: shortcuts and the uninstall entry. A failure ends
 // the stage at the failing step and is only logged.
 void IntegrationStage(const ProductSettings& settings, const std::u16string& installDir, bool desktopShortcut,
@@ -135,6 +154,8 @@ void IntegrationStage(const ProductSettings& settings, const std::u16string& ins
       CreateShortcut(product, u"", settings.ProductName, kQuickLaunchFolder, u"");
       LogShortcut("Quick Launch", kQuickLaunchFolder, settings.ProductName);
     }
+    step = "the Start menu shortcut";
+    MakeStartMenuShortcut(settings, product);
     step = "the uninstall entry";
     UninstallProduct entry;
     entry.productName = settings.ProductName;

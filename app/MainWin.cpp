@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <optional>
 #include <exception>
 #include <string>
 
@@ -82,6 +83,14 @@ void ShowStartupError(const std::u16string& text) {
   ::MessageBoxW(nullptr, WStr(text), WStr(StartupCaption(UiLanguage)), MB_OK | MB_ICONERROR);
 }
 
+// The folder the wizard puts in its box, as the silent run logs it; the
+// user may still change it before Install.
+void LogWizardProposal(const std::optional<FolderProposal>& proposal) {
+  if (!proposal) return;  // /D= gave the folder, logged as such
+  InstallerLog().Write("Destination folder (proposed from " + std::string(FolderProposalOriginText(proposal->origin)) +
+                       "): " + U8(proposal->folder));
+}
+
 int RunWizard(HINSTANCE instance, const SetupCommandLine& command) {
   SetupLog& log = InstallerLog();
   // The package is hashed on a worker thread while the user reads the first
@@ -134,6 +143,7 @@ int RunWizard(HINSTANCE instance, const SetupCommandLine& command) {
     ShowStartupError(FromUtf8(e.what()));
     return kExitDamaged;
   }
+  LogWizardProposal(form.Proposal());
   form.Show();
   RunEventLoop(form);
   switch (form.Outcome()) {
@@ -160,6 +170,9 @@ int RunInstaller(HINSTANCE instance, const std::u16string& commandLine, const Se
   const bool intact = installer.Check().intact;
   const std::u16string defaultLog = DefaultLogPath(
       GetTempFolderPath(), intact ? LoadProductSetting(kSettingExeBaseName) : LogNameOfInstaller(installerPath));
+  // Earlier runs' logs stay beside the default one; a /LOG= file is the
+  // caller's to keep.
+  if (command.logFile.empty()) ShiftEarlierLogFiles(defaultLog);
   OpenInstallerLogFile(command.logFile.empty() ? defaultLog : command.logFile);
   SetupLog& log = InstallerLog();
   SetupStartInfo info;

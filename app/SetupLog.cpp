@@ -55,6 +55,24 @@ SetupLog& InstallerLog() {
   return log;
 }
 
+std::u16string EarlierLogPath(const std::u16string& logPath, int generation) {
+  const size_t slash = logPath.find_last_of(u"\\/");
+  const size_t dot = logPath.find_last_of(u'.');
+  const bool hasExtension = dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash);
+  const size_t insertAt = hasExtension ? dot : logPath.size();
+  std::string number = "." + std::to_string(generation);
+  return logPath.substr(0, insertAt) + std::u16string(number.begin(), number.end()) + logPath.substr(insertAt);
+}
+
+void ShiftEarlierLogs(LogFolder& folder, const std::u16string& logPath) {
+  const std::u16string oldest = EarlierLogPath(logPath, kEarlierLogsKept);
+  if (folder.Exists(oldest)) folder.Remove(oldest);
+  for (int generation = kEarlierLogsKept - 1; generation >= 0; --generation) {
+    const std::u16string from = generation == 0 ? logPath : EarlierLogPath(logPath, generation);
+    if (folder.Exists(from)) folder.Rename(from, EarlierLogPath(logPath, generation + 1));
+  }
+}
+
 std::string FormatLogLine(const LogTime& time, const std::string& text) {
   const std::string stamp = TimeOfDay(time) + "  ";
   const std::string indent(stamp.size(), ' ');

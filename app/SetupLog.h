@@ -59,6 +59,31 @@ bool OpenInstallerLogFile(const std::u16string& path);
 // Windows only: the local time now.
 LogTime LocalLogTime();
 
+// Logs are kept per run: before a run writes the default log, the earlier
+// ones move one place down, "<Exe>Setup.log" to "<Exe>Setup.1.log" and so on
+// to "<Exe>Setup.4.log"; the oldest is dropped. The files it touches:
+class LogFolder {
+ public:
+  virtual ~LogFolder() = default;
+  virtual bool Exists(const std::u16string& path) = 0;
+  virtual bool Remove(const std::u16string& path) = 0;
+  // Replaces a file at `to`.
+  virtual bool Rename(const std::u16string& from, const std::u16string& to) = 0;
+};
+
+constexpr int kEarlierLogsKept = 4;
+
+// "...\XSetup.log" with generation 2 is "...\XSetup.2.log" (before the last
+// extension; appended when the name has none).
+std::u16string EarlierLogPath(const std::u16string& logPath, int generation);
+
+// Moves the logs down as described above. A file that cannot be moved stays
+// where it is and the run goes on: the log only witnesses.
+void ShiftEarlierLogs(LogFolder& folder, const std::u16string& logPath);
+
+// Windows only: ShiftEarlierLogs on the real file system.
+void ShiftEarlierLogFiles(const std::u16string& logPath);
+
 // "13:04:05.042  text"; the lines of a text with line breaks after the first
 // are indented under the text, CR LF and LF both break, and every line ends
 // with CR LF (the log is read on Windows).

@@ -29,6 +29,26 @@ LogTime LocalLogTime() {
   return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
+namespace {
+
+class WindowsLogFolder final : public LogFolder {
+ public:
+  bool Exists(const std::u16string& path) override {
+    return ::GetFileAttributesW(WStr(path)) != INVALID_FILE_ATTRIBUTES;
+  }
+  bool Remove(const std::u16string& path) override { return ::DeleteFileW(WStr(path)) != FALSE; }
+  bool Rename(const std::u16string& from, const std::u16string& to) override {
+    return ::MoveFileExW(WStr(from), WStr(to), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  }
+};
+
+}  // namespace
+
+void ShiftEarlierLogFiles(const std::u16string& logPath) {
+  WindowsLogFolder folder;
+  ShiftEarlierLogs(folder, logPath);
+}
+
 bool OpenInstallerLogFile(const std::u16string& path) {
   UniqueFile file(::CreateFileW(WStr(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));

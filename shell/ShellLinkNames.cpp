@@ -23,6 +23,11 @@ std::u16string ShortcutFileName(const std::u16string& name) {
 
 std::u16string PathFolderPart(const std::u16string& path) { return path.substr(0, NameStart(path)); }
 
+std::u16string StartMenuShortcutFolder(const std::u16string& programs, const std::u16string& companyFolder) {
+  if (programs.empty() || companyFolder.empty()) return programs;
+  return programs + u"\\" + companyFolder;
+}
+
 std::u16string ShortcutLinkPath(const std::u16string& folder, const std::u16string& subfolder,
                                 const std::u16string& fileName) {
   if (subfolder.empty()) return folder + u"\\" + fileName;

@@ -17,6 +17,10 @@ enum ShellFolderLocation : uint8_t {
   kSendToFolder = 2,       // "SendTo"
   kStartMenuFolder = 3,    // "Start Menu"
   kStartupFolder = 4,      // "Startup"
+  // The all-users Programs folder of the Start menu (CSIDL_COMMON_PROGRAMS,
+  // else the all-users value "Common Programs"): the installer runs as
+  // administrator and installs for every user.
+  kCommonProgramsFolder = 5,
 };
 
 // Windows only. The folder of a location code as stored in the per-user
@@ -35,6 +39,14 @@ std::u16string GetShellFolderPath(uint8_t location);
 // supported").
 void CreateShortcut(const std::u16string& target, const std::u16string& arguments, const std::u16string& name,
                     uint8_t location, const std::u16string& subfolder);
+
+// Windows only. The Start menu shortcut "ShortcutFileName(name)" to target in
+// the all-users Programs folder's subfolder companyFolder (made when missing),
+// or directly in Programs when companyFolder is empty. The link's path when it
+// was saved; empty when the folder is unknown or the save was refused. Raises
+// EShellError as CreateShortcut does.
+std::u16string CreateStartMenuShortcut(const std::u16string& target, const std::u16string& name,
+                                       const std::u16string& companyFolder);
 
 // Windows only. The folder (ending in a backslash) of the target of
 // "<productName>.lnk", looked for first in the per-user folder of
@@ -64,6 +76,9 @@ std::u16string ShortcutFileName(const std::u16string& name);
 // Everything up to and including the last backslash or colon; empty when
 // there is neither.
 std::u16string PathFolderPart(const std::u16string& path);
+// The folder of the Start menu shortcut: programs\companyFolder, or programs
+// when companyFolder is empty; empty when programs is.
+std::u16string StartMenuShortcutFolder(const std::u16string& programs, const std::u16string& companyFolder);
 // folder\subfolder\fileName, or folder\fileName when subfolder is empty.
 std::u16string ShortcutLinkPath(const std::u16string& folder, const std::u16string& subfolder,
                                 const std::u16string& fileName);

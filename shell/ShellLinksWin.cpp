@@ -44,6 +44,17 @@ bool FileExists(const std::u16string& path) {
   return bool(target);
 }
 
+std::u16string CommonProgramsFolder() {
+  wchar_t path[MAX_PATH] = {};
+  if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, path)) && path[0]) {
+    path[MAX_PATH - 1] = L'\0';
+    std::u16string folder = U16(path);
+    while (folder.size() > 3 && folder.back() == u'\\') folder.pop_back();
+    return folder;
+  }
+  return ReadShellFolder(HKEY_LOCAL_MACHINE, u"Common Programs");
+}
+
 }  // namespace
 
 std::u16string GetShellFolderPath(uint8_t location) {
@@ -53,6 +64,7 @@ std::u16string GetShellFolderPath(uint8_t location) {
     case kSendToFolder: return ReadShellFolder(HKEY_CURRENT_USER, u"SendTo");
     case kStartMenuFolder: return ReadShellFolder(HKEY_CURRENT_USER, u"Start Menu");
     case kStartupFolder: return ReadShellFolder(HKEY_CURRENT_USER, u"Startup");
+    case kCommonProgramsFolder: return CommonProgramsFolder();
     default: return {};
   }
 }
@@ -78,6 +90,17 @@ void CreateShortcut(const std::u16string& target, const std::u16string& argument
   if (folder.empty()) return;
   // A missing folder or missing rights leave no shortcut; the caller is not told.
   file->Save(WStr(ShortcutLinkPath(folder, subfolder, fileName)), FALSE);
+}
+
+std::u16string CreateStartMenuShortcut(const std::u16string& target, const std::u16string& name,
+                                       const std::u16string& companyFolder) {
+  const std::u16string folder = StartMenuShortcutFolder(GetShellFolderPath(kCommonProgramsFolder), companyFolder);
+  if (folder.empty()) return {};
+  // An existing company folder is shared with the publisher's other products.
+  if (!companyFolder.empty()) ::CreateDirectoryW(WStr(folder), nullptr);
+  CreateShortcut(target, u"", name, kCommonProgramsFolder, companyFolder);
+  const std::u16string link = ShortcutLinkPath(folder, u"", ShortcutFileName(name));
+  return FileExists(link) ? link : std::u16string();
 }
 
 std::u16string FindShortcutTargetDir(const std::u16string& productName, const std::u16string& locationKey,

@@ -76,12 +76,30 @@ std::u16string FoundRunningTitle(const UninstallList& list,
   return {};
 }
 
+namespace {
+
+// The company's folder under Programs goes once it is empty; another product
+// of the company keeps it. Programs itself always stays.
+void RemoveStartMenuFolder(const UninstallList& list, const std::u16string& startMenu, UninstallSystem& system,
+                           RemovalReport& report) {
+  if (list.companyFolder.empty() || startMenu.empty()) return;
+  if (system.RemoveFolder(startMenu) == RemoveResult::Removed) {
+    report.startMenuFolderRemoved = true;
+    ++report.foldersRemoved;
+  }
+}
+
+}  // namespace
+
 RemovalReport RunRemoval(const UninstallList& list, const std::u16string& installDir,
                          const std::u16string& runningExe, UninstallSystem& system) {
   RemovalReport report;
 
   // Shortcuts first, while their targets still exist.
-  for (const std::u16string& folder : system.ShortcutFolders()) {
+  std::vector<std::u16string> shortcutFolders = system.ShortcutFolders();
+  const std::u16string startMenu = StartMenuShortcutFolder(system.ProgramsFolder(), list.companyFolder);
+  if (!startMenu.empty()) shortcutFolders.push_back(startMenu);
+  for (const std::u16string& folder : shortcutFolders) {
     for (const std::u16string& name : list.shortcuts) {
       const std::u16string link = folder + u"\\" + name;
       if (!PathLiesIn(system.ShortcutTarget(link), installDir)) continue;
@@ -94,6 +112,8 @@ RemovalReport RunRemoval(const UninstallList& list, const std::u16string& instal
       }
     }
   }
+
+  RemoveStartMenuFolder(list, startMenu, system, report);
 
   for (const std::u16string& file : list.files) {
     const std::u16string path = installDir + file;

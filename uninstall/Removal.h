@@ -57,6 +57,9 @@ class UninstallSystem {
   // The program-files folder the installer proposes folders under, without
   // trailing backslash; empty when unknown.
   virtual std::u16string ProgramFilesFolder() = 0;
+  // The all-users Programs folder of the Start menu, without trailing
+  // backslash; empty when unknown.
+  virtual std::u16string ProgramsFolder() = 0;
 };
 
 // Exit codes of Uninst.exe.
@@ -91,6 +94,9 @@ struct RemovalReport {
   // helper removes it after the install folder.
   std::u16string companyFolderPending;
   bool companyFolderRemoved = false;
+  // The company's folder under the Start menu's Programs, gone once its last
+  // shortcut has.
+  bool startMenuFolderRemoved = false;
 
   bool Complete() const {
     return filesLeft.empty() && filesBehindLinks.empty() && shortcutsLeft.empty() && entriesLeft.empty();
@@ -101,7 +107,9 @@ struct RemovalReport {
 };
 
 // Removes, in this order: the shortcuts of the list in every shortcut folder
-// whose target lies in installDir; every listed file (except runningExe,
+// (ShortcutFolders and the Start menu's, StartMenuShortcutFolder of
+// ProgramsFolder and the list's company folder) whose target lies in
+// installDir, then that company folder under Programs when it is empty; every listed file (except runningExe,
 // which is left to the self-removal helper), never through a link; every
 // folder of the install tree that is then empty, deepest first, installDir
 // last (a folder that is a link goes as a link); the company

@@ -20,6 +20,7 @@ class WindowsUninstallSystem : public UninstallSystem {
   std::u16string EntryUninstallString(const std::u16string& keyName) override;
   RemoveResult DeleteUninstallEntry(const std::u16string& keyName) override;
   std::u16string ProgramFilesFolder() override;
+  std::u16string ProgramsFolder() override;
 };
 
 // The long form of an existing path ("C:\PROGRA~1" becomes "C:\Program Files"),

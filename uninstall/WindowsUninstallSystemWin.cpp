@@ -215,4 +215,12 @@ std::u16string WindowsUninstallSystem::ProgramFilesFolder() {
   return folder.empty() ? folder : WithoutTrailingBackslash(LongPath(folder));
 }
 
+std::u16string WindowsUninstallSystem::ProgramsFolder() {
+  try {
+    return GetShellFolderPath(kCommonProgramsFolder);
+  } catch (const EShellError&) {
+    return {};  // a shell-folder value that is not text
+  }
+}
+
 }  // namespace vo

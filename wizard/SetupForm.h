@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -46,6 +47,8 @@ class TForm1 : public WizardView {
   HWND Handle() const { return fWindow; }
   // How the run ended (Cancelled until the controller exists).
   WizardOutcome Outcome() const;
+  // The folder the wizard proposed and its origin; none when /D= gave it.
+  std::optional<FolderProposal> Proposal() const;
 
   // For the event loop: keyboard handling of a queued message (access keys,
   // Tab, Enter, Escape); true when the message was handled.

@@ -760,6 +760,10 @@ WizardOutcome TForm1::Outcome() const {
   return fImpl->controller ? fImpl->controller->Outcome() : WizardOutcome::Cancelled;
 }
 
+std::optional<FolderProposal> TForm1::Proposal() const {
+  return fImpl->controller ? fImpl->controller->Proposal() : std::nullopt;
+}
+
 TForm1::~TForm1() {
   if (fWindow && ::IsWindow(fWindow)) {
     fImpl->quitOnDestroy = false;

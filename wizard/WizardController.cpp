@@ -103,7 +103,8 @@ void WizardController::ProposeDefaultFolder(const std::u16string& presetFolder) 
     SetSetupDirText(presetFolder);
     return;
   }
-  SetSetupDirText(ProposeInstallFolder(fSystem, fProductName, fExeBaseName, fCompanyFolder).folder);
+  fProposal = ProposeInstallFolder(fSystem, fProductName, fExeBaseName, fCompanyFolder);
+  SetSetupDirText(fProposal->folder);
 }
 
 void WizardController::SetSetupDirText(const std::u16string& text) {

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "wizard/DestinationFolder.h"
@@ -77,6 +78,9 @@ class WizardController {
   // destination folder (ProposeInstallFolder), or puts presetFolder (given on
   // the command line) in its place.
   void ProposeDefaultFolder(const std::u16string& presetFolder = {});
+  // The folder proposed and where it came from, for the log; none when the
+  // command line gave the folder or nothing was proposed yet.
+  const std::optional<FolderProposal>& Proposal() const { return fProposal; }
   // Install asks check first; when it answers false the wizard shows
   // DamagedInstallerText and closes, having written nothing.
   void SetPackageCheck(PackageCheck check) { fPackageCheck = std::move(check); }
@@ -124,6 +128,7 @@ class WizardController {
   WizardOutcome fOutcome = WizardOutcome::Cancelled;
   std::u16string fInstallDir;
   std::u16string fFixedDriveLetters;
+  std::optional<FolderProposal> fProposal;
 };
 
 }  // namespace vo

@@ -49,11 +49,27 @@ const LineCase kLines[] = {
      u"/S"},
     {u"setup.exe /D=C:\\Apps\\X /LOG=C:\\l.log", false, false, false, u"C:\\Apps\\X", u"C:\\l.log",
      CommandLineFault::FolderNotLast, u"/LOG=C:\\l.log"},
-    // Quotes, empty values, relative folders.
-    {u"setup.exe /D=\"C:\\Some Folder\"", false, false, false, u"\"C:\\Some Folder\"", u"",
-     CommandLineFault::QuotedFolder, u"\"C:\\Some Folder\""},
-    {u"setup.exe \"/D=C:\\Some Folder\"", false, false, false, u"", u"", CommandLineFault::QuotedFolder,
-     u"C:\\Some Folder"},
+    // The folder quoted as one argument, as launchers pass it: what the
+    // quotes enclose, still last.
+    {u"setup.exe /D=\"C:\\Some Folder\\Q\"", false, false, false, u"C:\\Some Folder\\Q", u"", kOk, u""},
+    {u"setup.exe /S \"/D=C:\\Some Folder\\Q\"  ", false, true, false, u"C:\\Some Folder\\Q", u"", kOk, u""},
+    {u"setup.exe \"/d=\\\\server\\share\\A B\"", false, false, false, u"\\\\server\\share\\A B", u"", kOk,
+     u""},
+    {u"setup.exe /D=\"C:\\Unclosed Quote", false, false, false, u"C:\\Unclosed Quote", u"", kOk, u""},
+    {u"setup.exe \"/D=C:\\Some Folder\" /S", false, true, false, u"C:\\Some Folder", u"",
+     CommandLineFault::FolderNotLast, u"/S"},
+    {u"setup.exe /D=\"C:\\Some Folder\" /LOG=C:\\l.log", false, false, false, u"C:\\Some Folder", u"C:\\l.log",
+     CommandLineFault::FolderNotLast, u"/LOG=C:\\l.log"},
+    {u"setup.exe /D=\"\"", false, false, false, u"", u"", CommandLineFault::EmptyValue, u"/D="},
+    {u"setup.exe \"/D=\"", false, false, false, u"", u"", CommandLineFault::EmptyValue, u"/D="},
+    {u"setup.exe /D=\"Apps\\X\"", false, false, false, u"Apps\\X", u"", CommandLineFault::FolderNotAbsolute,
+     u"Apps\\X"},
+    // Quotes around part of the folder, or inside it.
+    {u"setup.exe /D=\"C:\\Program Files\"\\X", false, false, false, u"C:\\Program Files\"\\X", u"",
+     CommandLineFault::QuotedFolder, u"C:\\Program Files\"\\X"},
+    {u"setup.exe /D=C:\\Some \"Folder\"", false, false, false, u"C:\\Some \"Folder\"", u"",
+     CommandLineFault::QuotedFolder, u"C:\\Some \"Folder\""},
+    // Empty values, relative folders.
     {u"setup.exe /S /D=", false, true, false, u"", u"", CommandLineFault::EmptyValue, u"/D="},
     {u"setup.exe /S /D=   ", false, true, false, u"", u"", CommandLineFault::EmptyValue, u"/D="},
     {u"setup.exe /LOG= /S", false, true, false, u"", u"", CommandLineFault::EmptyValue, u"/LOG="},

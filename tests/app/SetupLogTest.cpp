@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "settings/Language.h"
 
 namespace vo {
@@ -135,6 +137,83 @@ TEST(SetupLogFormat, ByteCountsExactWithTheShortFormBeside) {
   EXPECT_EQ(FormatLogBytes(1023), "1023 bytes");
   EXPECT_EQ(FormatLogBytes(1536), "1536 bytes (2 KB)");
   EXPECT_EQ(FormatLogBytes(104857600), "104857600 bytes (100 MB)");
+}
+
+// Files by path, with their contents. The file at refused is held open by
+// another program: it can be neither moved, replaced nor removed.
+class MemoryLogFolder final : public LogFolder {
+ public:
+  std::map<std::u16string, std::string> files;
+  std::u16string refused;
+
+  bool Exists(const std::u16string& path) override { return files.count(path) != 0; }
+  bool Remove(const std::u16string& path) override { return path != refused && files.erase(path) != 0; }
+  bool Rename(const std::u16string& from, const std::u16string& to) override {
+    if (from == refused || to == refused || !files.count(from)) return false;
+    files[to] = files[from];
+    files.erase(from);
+    return true;
+  }
+};
+
+const std::u16string kLog = u"C:\\Temp\\DrawvaneSetup.log";
+
+// One run: the earlier logs move down, then the run writes the default log.
+void OneRun(MemoryLogFolder& folder, const std::string& contents) {
+  ShiftEarlierLogs(folder, kLog);
+  folder.files[kLog] = contents;
+}
+
+TEST(SetupLogRotation, EarlierLogPathsNumberTheNameBeforeItsExtension) {
+  EXPECT_EQ(EarlierLogPath(kLog, 1), u"C:\\Temp\\DrawvaneSetup.1.log");
+  EXPECT_EQ(EarlierLogPath(kLog, 4), u"C:\\Temp\\DrawvaneSetup.4.log");
+  EXPECT_EQ(EarlierLogPath(u"C:\\My.Logs\\Setup", 2), u"C:\\My.Logs\\Setup.2");
+  EXPECT_EQ(EarlierLogPath(u"Setup", 3), u"Setup.3");
+}
+
+TEST(SetupLogRotation, TheNewestRunAtTheDocumentedNameAndFourEarlierOnes) {
+  MemoryLogFolder folder;
+  OneRun(folder, "run 1");
+  EXPECT_EQ(folder.files, (std::map<std::u16string, std::string>{{kLog, "run 1"}}));
+  for (int run = 2; run <= 7; ++run) OneRun(folder, "run " + std::to_string(run));
+  const std::map<std::u16string, std::string> expected = {
+      {kLog, "run 7"},
+      {u"C:\\Temp\\DrawvaneSetup.1.log", "run 6"},
+      {u"C:\\Temp\\DrawvaneSetup.2.log", "run 5"},
+      {u"C:\\Temp\\DrawvaneSetup.3.log", "run 4"},
+      {u"C:\\Temp\\DrawvaneSetup.4.log", "run 3"},
+  };
+  EXPECT_EQ(folder.files, expected);
+}
+
+TEST(SetupLogRotation, GapsAndStuckFilesStopNothing) {
+  struct Case {
+    const char* name;
+    std::map<std::u16string, std::string> before;
+    std::u16string refused;
+    std::map<std::u16string, std::string> after;  // before the new run writes
+  };
+  const std::u16string one = EarlierLogPath(kLog, 1), two = EarlierLogPath(kLog, 2), three = EarlierLogPath(kLog, 3),
+                       four = EarlierLogPath(kLog, 4);
+  const Case cases[] = {
+      {"no log yet", {}, u"", {}},
+      {"only an old one", {{two, "b"}}, u"", {{three, "b"}}},
+      {"no default log, the rest full", {{one, "a"}, {two, "b"}, {three, "c"}, {four, "d"}}, u"",
+       {{two, "a"}, {three, "b"}, {four, "c"}}},
+      // The default log is held open elsewhere: it stays, and is written over.
+      {"default log stuck", {{kLog, "x"}, {one, "a"}}, kLog, {{kLog, "x"}, {two, "a"}}},
+      // A stuck earlier one stays, and so does the one that would replace it.
+      {"earlier one stuck", {{kLog, "x"}, {one, "a"}, {two, "b"}}, one, {{kLog, "x"}, {one, "a"}, {three, "b"}}},
+      {"oldest stuck", {{three, "c"}, {four, "d"}}, four, {{three, "c"}, {four, "d"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryLogFolder folder;
+    folder.files = c.before;
+    folder.refused = c.refused;
+    ShiftEarlierLogs(folder, kLog);
+    EXPECT_EQ(folder.files, c.after);
+  }
 }
 
 }  // namespace

@@ -74,6 +74,13 @@ std::set<std::string> FolderListing(const std::u16string& folder) {
   return names;
 }
 
+// The all-users Programs folder as the shell names it.
+std::u16string CommonProgramsFolder() {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  return U16(path);
+}
+
 class ShellLinksTest : public ::testing::Test {
  protected:
   ~ShellLinksTest() override {
@@ -116,12 +123,13 @@ TEST_F(ShellLinksTest, ShellFolderOfEachLocationCode) {
       {2, ShellFolderValue(HKEY_CURRENT_USER, u"SendTo")},
       {3, ShellFolderValue(HKEY_CURRENT_USER, u"Start Menu")},
       {4, ShellFolderValue(HKEY_CURRENT_USER, u"Startup")},
-      {5, u""},
+      {5, CommonProgramsFolder()},
+      {6, u""},
       {255, u""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(U8(GetShellFolderPath(c.location)), U8(c.expected)) << "location " << int(c.location);
-    if (c.location <= 4) {
+    if (c.location <= 5) {
       EXPECT_FALSE(c.expected.empty()) << "location " << int(c.location);
     }
   }
@@ -172,11 +180,44 @@ TEST_F(ShellLinksTest, ShortcutGoesIntoAnExistingSubfolderOnly) {
   EXPECT_FALSE(test::FolderExists(fDesktop + u"\\Corvenna Missing Group"));
 }
 
+TEST_F(ShellLinksTest, StartMenuShortcutInTheCompanysFolderUnderAllUsersPrograms) {
+  const std::u16string programs = CommonProgramsFolder();
+  ASSERT_FALSE(programs.empty());
+  const std::u16string target = MakeTarget(u"Start Menu Tool\\Drawvane.exe");
+  struct Case {
+    const char* name;
+    std::u16string company;
+    bool companyFolderExists;  // another product of the company made it
+  };
+  const Case cases[] = {
+      {"company folder made", u"Corvenna Test Soft", false},
+      {"company folder shared", u"Corvenna Test Soft", true},
+      {"no company folder: directly in Programs", u"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::u16string folder = c.company.empty() ? programs : programs + u"\\" + c.company;
+    const std::u16string expected = folder + u"\\Corvenna Test Drawvane.lnk";
+    Remember(expected);
+    if (!c.company.empty()) Remember(folder);
+    if (c.companyFolderExists) ASSERT_TRUE(::CreateDirectoryW(WStr(folder), nullptr));
+
+    const std::u16string link = CreateStartMenuShortcut(target, u"Corvenna Test Drawvane", c.company);
+
+    EXPECT_EQ(U8(link), U8(expected));
+    ASSERT_TRUE(FileExists(expected));
+    EXPECT_TRUE(SamePath(ResolveShortcut(expected), target)) << U8(ResolveShortcut(expected));
+    EXPECT_EQ(U8(ReadLink(expected).workingDirectory), U8(fTemp.path() + u"\\Start Menu Tool\\"));
+    ::DeleteFileW(WStr(expected));
+    if (!c.company.empty()) ::RemoveDirectoryW(WStr(folder));
+  }
+}
+
 TEST_F(ShellLinksTest, UnknownLocationWritesNothing) {
   const std::u16string target = MakeTarget(u"Nowhere\\Tool.exe");
   const std::set<std::string> desktopBefore = FolderListing(fDesktop);
   const std::set<std::string> rootBefore = FolderListing(u"C:");
-  for (uint8_t location : {5, 6, 255}) {
+  for (uint8_t location : {6, 7, 255}) {
     EXPECT_NO_THROW(CreateShortcut(target, u"", u"Corvenna Nowhere", location, u"")) << int(location);
   }
   EXPECT_EQ(FolderListing(fDesktop), desktopBefore);

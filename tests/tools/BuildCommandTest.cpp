@@ -344,5 +344,81 @@ TEST(Usage, VersionAndManual) {
   }
 }
 
+#ifndef _WIN32
+// Links in a payload folder, made by the test: followed, each file packed
+// once, and every fault named by the link or the paths that cause it. POSIX
+// links and permissions; Windows makes symbolic links only with a privilege.
+struct TreeLinkCase {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> links;  // link (under the box) -> target as stored
+  int exitCode;
+  std::vector<std::u16string> installed;  // the install folder's files when it succeeds
+  std::vector<std::string> messageParts;  // "@x" stands for the box's path of x
+};
+
+const TreeLinkCase kTreeLinkCases[] = {
+    {"folder_link_followed", {{"tree/Docs", "../docs"}}, 0,
+     {u"Docs\\guide.txt", u"Docs\\img\\logo.png", u"Drawvane.exe", u"Lang\\en.ini"}, {}},
+    {"file_link_followed", {{"tree/Guide.txt", "../docs/guide.txt"}}, 0,
+     {u"Drawvane.exe", u"Guide.txt", u"Lang\\en.ini"}, {}},
+    {"link_to_a_link_followed", {{"tree/Guide.txt", "../chain.txt"}, {"chain.txt", "docs/guide.txt"}}, 0,
+     {u"Drawvane.exe", u"Guide.txt", u"Lang\\en.ini"}, {}},
+    {"same_file_by_two_paths", {{"tree/Copy.exe", "Drawvane.exe"}}, 1, {},
+     {"\"@tree/Drawvane.exe\" and \"@tree/Copy.exe\" are the same file"}},
+    {"folder_packed_twice", {{"tree/A", "../docs"}, {"tree/B", "../docs/img"}}, 1, {},
+     {"\"@tree/B/logo.png\" and \"@tree/A/img/logo.png\" are the same file"}},
+    {"loop", {{"tree/Lang/up", ".."}}, 1, {}, {"link \"@tree/Lang/up\" points to \"..\"", "a loop"}},
+    {"loop_through_two_links", {{"tree/Docs", "../docs"}, {"docs/back", "../tree"}}, 1, {},
+     {"link \"@tree/Docs/back\" points to \"../tree\"", "a loop"}},
+    {"dangling", {{"tree/Lang/gone.ini", "missing.ini"}}, 1, {},
+     {"link \"@tree/Lang/gone.ini\" points to \"missing.ini\", which does not exist"}},
+};
+
+void PrintTo(const TreeLinkCase& c, std::ostream* out) { *out << c.name; }
+
+class TreeLinks : public ::testing::TestWithParam<TreeLinkCase> {};
+
+TEST_P(TreeLinks, AreFollowedOrNamed) {
+  const TreeLinkCase& c = GetParam();
+  Workspace w;
+  WriteBytes(w.box.Path("docs/guide.txt"), "guide");
+  WriteBytes(w.box.Path("docs/img/logo.png"), "logo");
+  for (const auto& [link, target] : c.links) fs::create_symlink(target, w.box.Path(link));
+
+  EXPECT_EQ(w.Build("tree", {"--no-uninstaller"}), c.exitCode) << Console().err;
+  if (c.exitCode == 0) {
+    EXPECT_EQ(w.ExtractInstallFolder(), c.installed);
+  } else {
+    EXPECT_FALSE(w.OutputExists());
+  }
+  for (std::string part : c.messageParts) {
+    for (size_t at; (at = part.find('@')) != std::string::npos;) {
+      const size_t end = part.find('"', at);
+      part.replace(at, end - at, Utf16ToUtf8(w.Arg(part.substr(at + 1, end - at - 1))));
+    }
+    EXPECT_NE(Console().err.find(part), std::string::npos) << "missing \"" << part << "\" in: " << Console().err;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TreeLinks, ::testing::ValuesIn(kTreeLinkCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TreeErrors, AnUnreadableSubfolderIsNamed) {
+  Workspace w;
+  const fs::path locked = w.box.Path("tree/Lang");
+  fs::permissions(locked, fs::perms::none);
+  std::error_code ec;
+  fs::directory_iterator probe(locked, ec);
+  if (!ec) {
+    fs::permissions(locked, fs::perms::owner_all);
+    GTEST_SKIP() << "this user reads any folder (root?), so no folder is unreadable";
+  }
+  EXPECT_EQ(w.Build("tree", {"--no-uninstaller"}), 1);
+  fs::permissions(locked, fs::perms::owner_all);
+  const std::string expected = "cannot list folder \"" + Utf16ToUtf8(w.Arg("tree/Lang")) + "\"";
+  EXPECT_NE(Console().err.find(expected), std::string::npos) << Console().err;
+}
+#endif
+
 }  // namespace
 }  // namespace vo::test

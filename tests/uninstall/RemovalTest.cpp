@@ -12,6 +12,7 @@ namespace {
 const std::u16string kInstallDir = u"C:\\Program Files\\Drawvane\\";
 const std::u16string kDesktop = u"C:\\Users\\ann\\Desktop";
 const std::u16string kQuickLaunch = u"C:\\Users\\ann\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
+const std::u16string kPrograms = u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
 
 std::u16string Upper(std::u16string s) {
   for (char16_t& c : s)
@@ -112,6 +113,7 @@ class FakeSystem : public UninstallSystem {
     return RemoveResult::Removed;
   }
   std::u16string ProgramFilesFolder() override { return programFiles; }
+  std::u16string ProgramsFolder() override { return programs; }
 
   std::set<std::u16string, Less> files;
   std::set<std::u16string, Less> folders;
@@ -122,6 +124,7 @@ class FakeSystem : public UninstallSystem {
   std::map<std::u16string, std::u16string> entries;      // key name -> UninstallString
   std::set<std::u16string> lockedEntries;
   std::u16string programFiles = u"C:\\Program Files";
+  std::u16string programs = kPrograms;
   std::vector<std::u16string> log;
 };
 
@@ -139,7 +142,8 @@ void Install(FakeSystem& system) {
   for (const std::u16string& file : SampleList().files) system.AddFile(kInstallDir + file);
   system.folders.insert(kDesktop);
   system.folders.insert(kQuickLaunch);
-  for (const std::u16string& folder : {kDesktop, kQuickLaunch})
+  system.folders.insert(kPrograms);
+  for (const std::u16string& folder : {kDesktop, kQuickLaunch, kPrograms})
     for (const std::u16string& name : SampleList().shortcuts) {
       system.files.insert(folder + u"\\" + name);
       system.links[folder + u"\\" + name] = kInstallDir + u"Drawvane.exe";
@@ -249,7 +253,7 @@ TEST(RunRemoval, CountsWhatItRemoved) {
   const RemovalReport report = RunRemoval(SampleList(), kInstallDir, kInstallDir + u"Uninst.exe", system);
   EXPECT_EQ(report.filesRemoved, 4);     // all but the running uninstaller
   EXPECT_EQ(report.foldersRemoved, 3);   // Lang\en, Lang, and the install folder through the helper
-  EXPECT_EQ(report.shortcutsRemoved.size(), 4u);
+  EXPECT_EQ(report.shortcutsRemoved.size(), 6u);  // desktop, Quick Launch, Start menu, in both languages
   EXPECT_EQ(report.entriesRemoved, std::vector<std::u16string>({u"柯雯纳画图", u"Corvenna Drawvane"}));
   EXPECT_TRUE(report.Complete());
 }
@@ -258,12 +262,73 @@ TEST(RunRemoval, WorksInTheOrderShortcutsFilesFoldersEntries) {
   FakeSystem system;
   Install(system);
   RunRemoval(SampleList(), kInstallDir, kInstallDir + u"Uninst.exe", system);
-  const std::u16string order[] = {u"file " + kDesktop, u"file " + kQuickLaunch, u"file " + kInstallDir, u"folder ",
-                                  u"entry "};
+  const std::u16string order[] = {u"file " + kDesktop, u"file " + kQuickLaunch, u"file " + kPrograms,
+                                  u"file " + kInstallDir, u"folder ", u"entry "};
   size_t stage = 0;
   for (const std::u16string& step : system.log) {
     while (stage < std::size(order) && step.compare(0, order[stage].size(), order[stage]) != 0) ++stage;
     ASSERT_LT(stage, std::size(order)) << "out of order: " << testing::PrintToString(step);
+  }
+}
+
+TEST(RunRemoval, TheStartMenuShortcutAndTheCompanysProgramsFolder) {
+  const std::u16string companyPrograms = kPrograms + u"\\Corvenna Soft";
+  const std::u16string ours = companyPrograms + u"\\Corvenna Drawvane.lnk";
+  const std::u16string theirs = companyPrograms + u"\\Corvenna Paint.lnk";
+  struct Case {
+    const char* name;
+    std::u16string company;  // of the list
+    std::function<void(FakeSystem&)> change;
+    std::vector<std::u16string> shortcutsRemoved;  // under Programs
+    bool folderRemoved;
+    std::vector<std::u16string> remaining;  // under Programs, folders with a trailing backslash
+  };
+  const std::u16string exe = kInstallDir + u"Drawvane.exe";
+  const Case cases[] = {
+      {"the last shortcut takes its company folder along", u"Corvenna Soft", [](FakeSystem&) {}, {ours}, true, {}},
+      {"another product of the company keeps the folder", u"Corvenna Soft",
+       [&](FakeSystem& s) {
+         s.files.insert(theirs);
+         s.links[theirs] = u"C:\\Program Files\\Corvenna Soft\\Paint\\Paint.exe";
+       },
+       {ours}, false, {companyPrograms + u"\\", theirs}},
+      {"a shortcut of another installation stays, and so does its folder", u"Corvenna Soft",
+       [&](FakeSystem& s) { s.links[ours] = u"D:\\Tools\\Drawvane\\Drawvane.exe"; }, {}, false,
+       {companyPrograms + u"\\", ours}},
+      {"no company folder: the shortcut directly in Programs, and Programs stays", u"",
+       [&](FakeSystem& s) {
+         s.files.erase(ours);
+         s.folders.erase(companyPrograms);
+         s.files.insert(kPrograms + u"\\Corvenna Drawvane.lnk");
+         s.links[kPrograms + u"\\Corvenna Drawvane.lnk"] = exe;
+       },
+       {kPrograms + u"\\Corvenna Drawvane.lnk"}, false, {}},
+      {"no Programs folder known: nothing looked for there", u"Corvenna Soft",
+       [](FakeSystem& s) { s.programs.clear(); }, {}, false, {companyPrograms + u"\\", ours}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSystem system;
+    UninstallList list = SampleList();
+    list.companyFolder = c.company;
+    for (const std::u16string& file : list.files) system.AddFile(kInstallDir + file);
+    system.folders.insert(kPrograms);
+    system.AddFile(ours);
+    system.links[ours] = exe;
+    c.change(system);
+    const RemovalReport report = RunRemoval(list, kInstallDir, u"C:\\Temp\\Uninst.exe", system);
+    EXPECT_EQ(report.shortcutsRemoved, c.shortcutsRemoved);
+    EXPECT_EQ(report.startMenuFolderRemoved, c.folderRemoved);
+    std::vector<std::u16string> remaining;
+    const std::u16string prefix = kPrograms + u"\\";
+    for (const std::u16string& file : system.files)
+      if (file.compare(0, prefix.size(), prefix) == 0) remaining.push_back(file);
+    for (const std::u16string& folder : system.folders)
+      if (folder.compare(0, prefix.size(), prefix) == 0) remaining.push_back(folder + u"\\");
+    std::sort(remaining.begin(), remaining.end());
+    EXPECT_EQ(remaining, c.remaining);
+    EXPECT_EQ(system.folders.count(kPrograms), 1u);  // Programs itself always stays
+    EXPECT_TRUE(report.Complete());
   }
 }
 

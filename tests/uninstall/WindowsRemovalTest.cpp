@@ -90,11 +90,13 @@ class RealMachine : public testing::Test {
   ComApartment fCom;
 };
 
-// Looks for shortcuts in two folders of the test tree instead of the user's.
+// Looks for shortcuts in folders of the test tree instead of the user's and
+// the all-users Start menu.
 class TestTreeSystem : public WindowsUninstallSystem {
  public:
   explicit TestTreeSystem(const std::u16string& root) : fRoot(root) {}
   std::vector<std::u16string> ShortcutFolders() override { return {fRoot + u"\\Desktop", fRoot + u"\\QuickLaunch"}; }
+  std::u16string ProgramsFolder() override { return fRoot + u"\\Programs"; }
 
  private:
   std::u16string fRoot;
@@ -170,6 +172,45 @@ TEST_F(RealMachine, RemovesTheProductAndLeavesWhatItMust) {
       if (!fresh) ::Sleep(100);
     }
     ASSERT_TRUE(fresh) << "cannot make " << Utf16ToUtf8(fRoot) << " afresh";
+  }
+}
+
+TEST_F(RealMachine, RemovesTheStartMenuShortcutAndTheCompanysEmptyProgramsFolder) {
+  struct Case {
+    const char* name;
+    bool otherProduct;  // the company's other product has its shortcut there too
+    bool folderRemoved;
+    std::vector<std::u16string> remaining;
+  };
+  const Case cases[] = {
+      {"the last shortcut in it", false, true, {u"Other\\", u"Programs\\"}},
+      {"another product's shortcut keeps it", true, false,
+       {u"Other\\Paint.exe", u"Programs\\Corvenna Soft\\Paint.lnk"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::u16string installDir = fRoot + u"\\Drawvane\\";
+    MakeFolders({u"Drawvane", u"Programs", u"Programs\\Corvenna Soft", u"Other"});
+    UninstallList list;
+    list.companyFolder = u"Corvenna Soft";
+    list.shortcuts = {u"Corvenna Drawvane.lnk"};
+    list.files = {u"Drawvane.exe"};
+    WriteTextFile(installDir + u"Drawvane.exe");
+    MakeShortcut(fRoot + u"\\Programs\\Corvenna Soft\\Corvenna Drawvane.lnk", installDir + u"Drawvane.exe");
+    if (c.otherProduct) {
+      WriteTextFile(fRoot + u"\\Other\\Paint.exe");
+      MakeShortcut(fRoot + u"\\Programs\\Corvenna Soft\\Paint.lnk", fRoot + u"\\Other\\Paint.exe");
+    }
+
+    TestTreeSystem system(fRoot);
+    const RemovalReport report = RunRemoval(list, installDir, fRoot + u"\\Uninst.exe", system);
+
+    EXPECT_EQ(report.shortcutsRemoved,
+              std::vector<std::u16string>({fRoot + u"\\Programs\\Corvenna Soft\\Corvenna Drawvane.lnk"}));
+    EXPECT_EQ(report.startMenuFolderRemoved, c.folderRemoved);
+    EXPECT_EQ(Tree(), c.remaining);
+    test::DeleteTree(fRoot);
+    ASSERT_TRUE(::CreateDirectoryW(WStr(fRoot), nullptr));
   }
 }
 

@@ -95,22 +95,23 @@ struct ProposalCase {
   const char16_t* proposed;
   bool freeSizeShown;
   std::vector<std::u16string> lookups;
+  FolderProposalOrigin origin;  // what the wizard tells the log
 };
 
 const ProposalCase kProposals[] = {
     {"quick_launch_wins", u"C:\\Tools\\Drawvane\\", u"D:\\Other\\", false, u"C:\\Program Files",
-     u"C:\\Tools\\Drawvane", true, {u"Corvenna Drawvane|QuickLaunch"}},
+     u"C:\\Tools\\Drawvane", true, {u"Corvenna Drawvane|QuickLaunch"}, FolderProposalOrigin::QuickLaunchShortcut},
     {"desktop_second", nullptr, u"D:\\Other\\", false, u"C:\\Program Files", u"D:\\Other", true,
-     {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}},
+     {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}, FolderProposalOrigin::DesktopShortcut},
     {"program_files_last", nullptr, nullptr, false, u"C:\\Program Files",
      u"C:\\Program Files\\Corvenna Soft\\Drawvane", true,
-     {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}},
+     {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}, FolderProposalOrigin::ProgramFiles},
     {"no_program_files", nullptr, nullptr, false, nullptr, u"\\Corvenna Soft\\Drawvane", false,
-     {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}},
+     {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}, FolderProposalOrigin::ProgramFiles},
     {"shortcut_in_drive_root", u"C:\\", nullptr, false, u"C:\\Program Files", u"C:", false,
-     {u"Corvenna Drawvane|QuickLaunch"}},
+     {u"Corvenna Drawvane|QuickLaunch"}, FolderProposalOrigin::QuickLaunchShortcut},
     {"unreadable_quick_launch_falls_back", nullptr, u"D:\\Other\\", true, u"C:\\Program Files", u"D:\\Other",
-     true, {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}},
+     true, {u"Corvenna Drawvane|QuickLaunch", u"Corvenna Drawvane|Desktop"}, FolderProposalOrigin::DesktopShortcut},
 };
 
 class Proposal : public ::testing::TestWithParam<ProposalCase> {};
@@ -128,6 +129,9 @@ TEST_P(Proposal, FillsTheFolderAndTheLabel) {
   EXPECT_EQ(w.view.setupDirText, std::u16string(c.proposed));
   EXPECT_EQ(w.view.freeSizeVisible, c.freeSizeShown);
   EXPECT_EQ(w.system.shortcutLookups, c.lookups);
+  ASSERT_TRUE(w.controller.Proposal().has_value());
+  EXPECT_EQ(w.controller.Proposal()->origin, c.origin);
+  EXPECT_EQ(w.controller.Proposal()->folder, std::u16string(c.proposed));
 }
 
 INSTANTIATE_TEST_SUITE_P(DefaultFolder, Proposal, ::testing::ValuesIn(kProposals),
@@ -175,6 +179,7 @@ TEST(DefaultFolder, AFolderFromTheCommandLineTakesThePlaceOfTheProposal) {
     EXPECT_EQ(w.view.setupDirText, std::u16string(c.preset));
     EXPECT_EQ(w.view.freeSizeVisible, c.freeSizeShown);
     EXPECT_TRUE(w.system.shortcutLookups.empty());
+    EXPECT_FALSE(w.controller.Proposal().has_value());
     EXPECT_EQ(w.controller.FixedDriveLetters(), u"CD");
   }
 }

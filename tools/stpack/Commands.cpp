@@ -23,6 +23,7 @@
 #include "tools/stpack/Console.h"
 #include "tools/stpack/InstallerPackage.h"
 #include "tools/stpack/PackageItems.h"
+#include "tools/stpack/PartialFiles.h"
 #include "tools/stpack/ProductFolder.h"
 #include "tools/stpack/ProgressBar.h"
 #include "tools/stpack/ShellQuote.h"
@@ -92,18 +93,84 @@ std::vector<SourceItem> ItemsFromManifest(PackageFileSystem& files, const std::u
   return items;
 }
 
-std::vector<SourceItem> ItemsFromTree(const std::u16string& root, const std::u16string& output) {
-  std::vector<fs::path> found;
-  std::error_code ec;
-  const fs::path outputPath = fs::weakly_canonical(fs::path(output), ec);
-  const fs::path partialPath = fs::weakly_canonical(fs::path(output + u".partial"), ec);
-  for (fs::recursive_directory_iterator it(fs::path(root), ec), end; !ec && it != end; it.increment(ec)) {
-    if (!it->is_regular_file(ec)) continue;
-    fs::path canonical = fs::weakly_canonical(it->path(), ec);
-    if (canonical == outputPath || canonical == partialPath) continue;  // never pack our own output
-    found.push_back(it->path());
+// The walk of a payload folder. Links are followed: a link to a file packs
+// that file under the link's name, a link to a folder packs the folder's
+// files under the link's path. Each file is packed once: a file reached by
+// two paths (two links to it, or a link to a folder that is packed anyway)
+// is refused with both paths, since two install places for one file are
+// almost always a mistake in the tree. A link to a folder that contains it is
+// a loop, and a link to nothing is an error; both name the link.
+class TreeWalk {
+ public:
+  TreeWalk(const fs::path& output) {
+    std::error_code ec;
+    fOutput = fs::weakly_canonical(output, ec);
+    fPartial = fs::weakly_canonical(fs::path(output.u16string() + u".partial"), ec);
   }
+
+  void Folder(const fs::path& folder, std::vector<fs::path>& chain) {
+    std::error_code ec;
+    // Listed one folder at a time, so that an error names the folder it
+    // happened in, not the payload folder.
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(it->path());
+    if (ec) throw ToolError("cannot list folder " + Quoted(folder.u16string()) + ": " + ec.message());
+    std::sort(entries.begin(), entries.end());
+    for (const fs::path& path : entries) Entry(path, chain);
+  }
+
+  std::vector<fs::path> found;
+
+ private:
+  void Entry(const fs::path& path, std::vector<fs::path>& chain) {
+    std::error_code ec;
+    const fs::file_status own = fs::symlink_status(path, ec);
+    if (ec) throw ToolError("cannot read " + Quoted(path.u16string()) + ": " + ec.message());
+    const bool link = fs::is_symlink(own);
+    const fs::file_status target = link ? fs::status(path, ec) : own;
+    if (link && (ec || !fs::exists(target))) {
+      throw ToolError("link " + Quoted(path.u16string()) + " points to " + Quoted(LinkTarget(path)) +
+                      ", which does not exist; remove the link or make its target");
+    }
+    if (fs::is_directory(target)) {
+      const fs::path canonical = fs::canonical(path, ec);
+      if (ec) throw ToolError("cannot follow " + Quoted(path.u16string()) + ": " + ec.message());
+      if (std::find(chain.begin(), chain.end(), canonical) != chain.end()) {
+        throw ToolError("link " + Quoted(path.u16string()) + " points to " + Quoted(LinkTarget(path)) +
+                        ", a folder that contains it: a loop; remove the link");
+      }
+      chain.push_back(canonical);
+      Folder(path, chain);
+      chain.pop_back();
+      return;
+    }
+    if (!fs::is_regular_file(target)) return;  // devices, pipes and sockets are no payload
+    const fs::path canonical = fs::weakly_canonical(path, ec);
+    if (canonical == fOutput || canonical == fPartial) return;  // never pack our own output
+    auto [it, added] = fSeen.emplace(canonical, path);
+    if (!added) {
+      throw ToolError(Quoted(path.u16string()) + " and " + Quoted(it->second.u16string()) +
+                      " are the same file, reached through a link; each file is packed once, so remove one of them");
+    }
+    found.push_back(path);
+  }
+
+  static std::u16string LinkTarget(const fs::path& link) {
+    std::error_code ec;
+    return fs::read_symlink(link, ec).u16string();
+  }
+
+  fs::path fOutput, fPartial;
+  std::map<fs::path, fs::path> fSeen;  // canonical path -> the path it was first reached by
+};
+
+std::vector<SourceItem> ItemsFromTree(const std::u16string& root, const std::u16string& output) {
+  TreeWalk walk{fs::path(output)};
+  std::error_code ec;
+  std::vector<fs::path> chain = {fs::canonical(fs::path(root), ec)};
   if (ec) throw ToolError("cannot list folder " + Quoted(root) + ": " + ec.message());
+  walk.Folder(fs::path(root), chain);
+  std::vector<fs::path> found = std::move(walk.found);
   std::sort(found.begin(), found.end());
 
   std::vector<SourceItem> items;
@@ -320,6 +387,8 @@ PackageStats WritePackageFile(PackageFileSystem& files, const std::vector<Source
     ObservedOutput(PackageOutputFile& real, const std::function<void(const void*, size_t)>& onBytes)
         : fReal(real), fOnBytes(onBytes) {}
     void Write(const void* data, size_t count) override {
+      // Ctrl-C on Windows: give up here, and the caller removes the partial file.
+      if (InterruptRequested()) throw ToolError("interrupted");
       fReal.Write(data, count);
       if (fOnBytes) fOnBytes(data, count);
     }
@@ -389,6 +458,7 @@ void BuildPackage(const std::u16string& source, const std::u16string& output, co
   CheckWriterOptions(options);  // before any file is created
 
   const std::u16string partial = output + u".partial";
+  const PartialFileGuard partialGuard(partial);
   PackageStats stats;
   try {
     stats = WritePackageFile(*files, items, partial, options, nullptr);
@@ -419,6 +489,7 @@ void InitProductFolder(const std::u16string& folder) {
   if (!files->FolderExists(root + u"/payload/")) throw ToolError(U8(root) + ": cannot create the folder payload/ there");
   const std::string text = ProductSettingsTemplate(U8(name));
   const std::u16string partial = ini + u".partial";
+  const PartialFileGuard partialGuard(partial);
   try {
     {
       std::unique_ptr<PackageOutputFile> out = files->CreateForWriting(partial);

@@ -2,11 +2,13 @@
 // own folder from /proc/self/exe.
 
 #include <climits>
+#include <csignal>
 #include <cstdio>
 
 #include <unistd.h>
 
 #include "tools/stpack/Console.h"
+#include "tools/stpack/PartialFiles.h"
 #include "text/Unicode.h"
 
 namespace vo::stpack {
@@ -30,9 +32,27 @@ std::u16string ExecutableFolder() {
   return Utf8ToUtf16(text.substr(0, slash + 1)).value_or(u"");
 }
 
+namespace {
+
+// SIGINT and SIGTERM: the partial outputs go, and the process ends with the
+// shell's code for the signal. Only async-signal-safe calls here.
+extern "C" void RemovePartialFilesAndExit(int signal) {
+  ForEachPartialFile([](const char* path) { ::unlink(path); });
+  ::_exit(128 + signal);
+}
+
+void InstallInterruptCleanup() {
+  struct sigaction action = {};
+  action.sa_handler = RemovePartialFilesAndExit;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM}) ::sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
 }  // namespace vo::stpack
 
 int main(int argc, char** argv) {
+  vo::stpack::InstallInterruptCleanup();
   std::vector<std::u16string> arguments;
   for (int i = 1; i < argc; ++i) {
     std::optional<std::u16string> argument = vo::Utf8ToUtf16(argv[i]);

@@ -7,6 +7,7 @@
 #include <io.h>
 
 #include "tools/stpack/Console.h"
+#include "tools/stpack/PartialFiles.h"
 #include "text/Unicode.h"
 
 namespace vo::stpack {
@@ -24,6 +25,22 @@ void Print(DWORD which, FILE* stream, const std::string& utf8) {
   }
   std::fwrite(utf8.data(), 1, utf8.size(), stream);
   std::fflush(stream);
+}
+
+// Ctrl-C, Ctrl-Break and closing the console arrive on a thread of their
+// own. The main thread holds the partial files open without sharing, so
+// Windows refuses to delete them from here: it is told to give up at its next
+// write, which removes them; then this thread ends the process. Closing the
+// console allows the handler some seconds, hence the bounded wait.
+BOOL WINAPI RemovePartialFilesAndExit(DWORD) {
+  RequestInterrupt();
+  for (int waited = 0; AnyPartialFile() && waited < 4000; waited += 50) ::Sleep(50);
+  ForEachPartialFile([](const char* path) {
+    const std::u16string wide = Utf8ToUtf16(path).value_or(u"");
+    ::DeleteFileW(reinterpret_cast<const wchar_t*>(wide.c_str()));
+  });
+  ::ExitProcess(130);
+  return TRUE;
 }
 
 }  // namespace
@@ -55,6 +72,7 @@ std::u16string ExecutableFolder() {
 }  // namespace vo::stpack
 
 int wmain(int argc, wchar_t** argv) {
+  ::SetConsoleCtrlHandler(vo::stpack::RemovePartialFilesAndExit, TRUE);
   std::vector<std::u16string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
   return vo::stpack::Run(arguments);

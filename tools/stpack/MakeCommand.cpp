@@ -24,6 +24,7 @@
 #include "settings/Language.h"
 #include "settings/ProductSettings.h"
 #include "text/Unicode.h"
+#include "tools/stpack/PartialFiles.h"
 #include "tools/stpack/Commands.h"
 #include "tools/stpack/Console.h"
 #include "tools/stpack/DefaultResources.h"
@@ -176,6 +177,7 @@ void MakeInstaller(const MakeOptions& options) {
 
   const std::u16string packagePath = output + u".package.partial";
   const std::u16string partial = output + u".partial";
+  const PartialFileGuard packageGuard(packagePath), partialGuard(partial);
   try {
     // The package, and its digest as it goes out.
     std::unique_ptr<TSuiteHash> sha256 = CreateHashByIndex(kSha256Index);
