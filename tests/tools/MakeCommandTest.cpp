@@ -21,10 +21,7 @@
 #include "pe/PeImage.h"
 #include "pe/PeIo.h"
 #include "pe/PeResources.h"
-<<<<<<< HEAD
-=======
 #include "pe/ResourceBuilders.h"
->>>>>>> tooldocs
 #include "pe/ResourceStamper.h"
 #include "text/Unicode.h"
 #include "tools/stpack/Console.h"
