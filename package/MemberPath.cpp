@@ -60,9 +60,9 @@ Problem NameProblem(const std::u16string& name) {
     return Unusable("the name " + Q(name) + " holds a character Windows refuses in names");
   }
   if (name.back() == u'.' || name.back() == u' ') {
-    return Unusable("the name " + Q(name) + " ends in a dot or a space, which Windows drops");
+    return Unusable("the name " + Q(name) + " ends in a dot or a space, which Windows drops from names");
   }
-  if (IsDeviceName(name)) return Escape("the name " + Q(name) + " is a device name");
+  if (IsDeviceName(name)) return Escape("the name " + Q(name) + " is a name Windows keeps for a device");
   return {};
 }
 

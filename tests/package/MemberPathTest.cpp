@@ -57,10 +57,10 @@ const Refused kRefused[] = {
     {u"Lang\\a?\\", u"x.txt", "refuses in names"},
     {u"Lang.\\", u"x.txt", "ends in a dot or a space"},
     {u"Lang \\", u"x.txt", "ends in a dot or a space"},
-    {u"CON\\", u"x.txt", "is a device name"},
-    {u"Lang\\nul.txt\\", u"x.txt", "is a device name"},
-    {u"com1 .log\\", u"x.txt", "is a device name"},
-    {u"LPT9\\", u"x.txt", "is a device name"},
+    {u"CON\\", u"x.txt", "keeps for a device"},
+    {u"Lang\\nul.txt\\", u"x.txt", "keeps for a device"},
+    {u"com1 .log\\", u"x.txt", "keeps for a device"},
+    {u"LPT9\\", u"x.txt", "keeps for a device"},
     {u"", u"", "no name"},
     {u"", u"..", "a \"..\" part"},
     {u"", u"..\\x.dll", "file name \"..\\x.dll\" leaves the install folder: a \"..\" part"},
@@ -70,7 +70,7 @@ const Refused kRefused[] = {
     {u"", u"c:x.dll", "a drive letter"},
     {u"", u"x.txt:stream", "a \":\""},
     {u"", u"x/y.dll", "a \"/\""},
-    {u"", u"aux", "is a device name"},
+    {u"", u"aux", "keeps for a device"},
     {u"", u"a.txt.", "ends in a dot or a space"},
     {u"", u"a\u001Ab.txt", "a control character"},
     {u"", u"what?.txt", "refuses in names"},
@@ -99,7 +99,7 @@ TEST(MemberPath, NamesTheCellAndTheWayOut) {
             "target folder \"..\\..\\escaped\\\" leaves the install folder: a \"..\" part");
   EXPECT_EQ(MemberPathProblem(u"Lang.\\", u"x.txt"),
             "target folder \"Lang.\\\" is not usable as written: the name \"Lang.\" ends in a dot or a space, which "
-            "Windows drops");
+            "Windows drops from names");
   EXPECT_EQ(TargetFolderProblem(u"..\\"), "target folder \"..\\\" leaves the install folder: a \"..\" part");
   EXPECT_EQ(FileNameProblem(u"..\\a"), "file name \"..\\a\" leaves the install folder: a \"..\" part");
   EXPECT_EQ(RelativeFilePathProblem(u"..\\a"), "path \"..\\a\" leaves the install folder: a \"..\" part");

@@ -197,12 +197,12 @@ inline std::vector<HostileRow> HostileRows() {
       {{u"Lang\\\\", u"x.txt", "x"}, "an empty part"},
       {{u"ab:stream\\", u"x.txt", "x"}, "a \":\""},
       {{u"Lang\\$System$\\", u"x.txt", "x"}, "token after its start"},
-      {{u"CON\\", u"x.txt", "x"}, "a device name"},
+      {{u"CON\\", u"x.txt", "x"}, "keeps for a device"},
       {{u"Lang.\\", u"x.txt", "x"}, "ends in a dot or a space"},
       {{u"L\x01\\", u"x.txt", "x"}, "a control character"},
       {{u"..\\", u"x.txt", "x", true}, "a \"..\" part"},  // column 0 counts with UseInstallDir too
       {{u"", u"..\\x.dll", "x"}, "file name \"..\\x.dll\" leaves the install folder"},
-      {{u"", u"sub\\nul.txt", "x"}, "a device name"},
+      {{u"", u"sub\\nul.txt", "x"}, "keeps for a device"},
       {{deep, u"x.txt", "x"}, "more than 32 folder levels"},
       {{bomb, u"x.txt", "x"}, "longer than 259 characters"},
   };

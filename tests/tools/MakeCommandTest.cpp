@@ -173,6 +173,35 @@ TEST(Make, WritesEveryResourceTheInstallerReads) {
   EXPECT_NE(Console().out.find("SHA-256 matches"), std::string::npos) << Console().out;
 }
 
+// verify refuses an installer whose digest resource is not 32 bytes, as the
+// installer itself does: its resource entry is made one byte shorter (and
+// then one longer), the bytes left as they are.
+TEST(Make, VerifyRefusesADigestOfAnotherSize) {
+  MakeWorkspace w;
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  const Resources r(w.Output());
+  const pe::ResourceEntry* digest = pe::FindResourceEntry(r.entries, pe::kTypeRcData, u"PackageDigest");
+  ASSERT_NE(digest, nullptr);
+  // The data entry: the data's RVA, then its size, both little-endian.
+  std::string entry(8, '\0');
+  for (int i = 0; i < 4; ++i) entry[i] = char(digest->dataRva >> (8 * i));
+  entry[4] = 32;
+  const size_t at = r.file.find(entry);
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_EQ(r.file.find(entry, at + 1), std::string::npos);
+  for (const int size : {31, 33}) {
+    std::string damaged = r.file;
+    damaged[at + 4] = char(size);
+    WriteBytes(w.box.Path("damaged.exe"), damaged);
+    ResetConsole();
+    EXPECT_EQ(stpack::Run({u"verify", w.Arg("damaged.exe")}), 1);
+    EXPECT_NE(Console().err.find("the package digest has " + std::to_string(size) +
+                                 " bytes instead of 32: the installer is damaged"),
+              std::string::npos)
+        << Console().err;
+  }
+}
+
 TEST(Make, SameInputsGiveTheSameBytes) {
   MakeWorkspace w;
   ASSERT_EQ(w.Make(), 0) << Console().err;

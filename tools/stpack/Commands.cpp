@@ -13,6 +13,7 @@
 
 #include "crypt/SuiteCipher.h"
 #include "datatable/TextConvert.h"
+#include "package/PackageDigest.h"
 #include "package/PackageError.h"
 #include "package/PackageExtractor.h"
 #include "package/PackageFileSystem.h"
@@ -497,17 +498,13 @@ void VerifyPackage(const std::u16string& package) {
   std::unique_ptr<PackageFileSystem>& files = source.files;
   std::string digestNote;
   if (source.digest) {
-    // The installer checks its package against this before writing anything.
-    std::unique_ptr<TSuiteHash> sha256 = CreateHashByIndex(3);
-    sha256->Init();
-    std::unique_ptr<PackageInputFile> input = files->OpenForReading(package);
-    std::vector<char> buffer(1 << 16);
-    for (size_t read; (read = input->Read(buffer.data(), buffer.size())) > 0;) sha256->Update(buffer.data(), read);
-    uint8_t actual[32];
-    sha256->Final(actual);
-    if (std::memcmp(actual, source.digest->data(), 32) != 0) {
-      throw ToolError(U8(package) + ": the package does not match the SHA-256 the installer carries: the installer "
-                      "is damaged");
+    // The installer's own check, on the same bytes it checks before writing
+    // anything.
+    const DigestCheckResult check = CheckPackageDigest(
+        [&]() -> std::unique_ptr<PackageInputFile> { return files->OpenForReading(package); },
+        ByteView{source.digest->data(), source.digest->size()});
+    if (check.verdict != DigestVerdict::Intact) {
+      throw ToolError(U8(package) + ": " + check.detail + ": the installer is damaged");
     }
     digestNote = ", SHA-256 matches";
   }

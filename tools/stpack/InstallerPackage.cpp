@@ -77,10 +77,12 @@ PackageSource OpenPackageSource(const std::u16string& path, const std::u16string
     offset = int64_t(package->fileOffset);
     source.packageSize = package->size;
     const pe::ResourceEntry* digest = pe::FindResourceEntry(resources, pe::kTypeRcData, u"PackageDigest");
-    if (digest && digest->size == 32) {
-      std::array<uint8_t, 32> bytes;
+    // Whatever its size: the check says what is wrong with a digest that is
+    // not 32 bytes, as the installer's does. ReadAt keeps it inside the file.
+    if (digest) {
+      std::vector<uint8_t> bytes(digest->size);
       input.ReadAt(digest->fileOffset, bytes.data(), bytes.size());
-      source.digest = bytes;
+      source.digest = std::move(bytes);
     }
   } catch (const pe::PeError& e) {
     throw ToolError(name + ": is neither a setup package nor an installer this tool can read: " + e.what());

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <vector>
 #include <string>
 
 #include "package/PackageFileSystem.h"
@@ -19,8 +20,9 @@ struct PackageSource {
   std::unique_ptr<PackageFileSystem> files;
   bool isInstaller = false;
   int64_t packageSize = 0;
-  // The SHA-256 the installer carries of its package, when it carries one.
-  std::optional<std::array<uint8_t, 32>> digest;
+  // The bytes of the installer's package digest resource (the SHA-256 of
+  // its package, 32 bytes when intact), when it carries one.
+  std::optional<std::vector<uint8_t>> digest;
 };
 
 // Opens path as a package or an installer. systemFolder as for
