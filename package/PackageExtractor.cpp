@@ -8,30 +8,12 @@
 #include <optional>
 
 #include "package/MemberInflater.h"
+#include "package/MemberPath.h"
 #include "package/PackageError.h"
 #include "package/PackageReader.h"
 
 namespace vo {
 namespace {
-
-char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c; }
-
-// Replaces every occurrence of token, compared ignoring ASCII letter case.
-std::u16string ReplaceIgnoringCase(const std::u16string& text, const std::u16string& token, const std::u16string& with) {
-  std::u16string result;
-  size_t i = 0;
-  while (i < text.size()) {
-    bool match = text.size() - i >= token.size();
-    for (size_t k = 0; match && k < token.size(); ++k) match = AsciiLower(text[i + k]) == AsciiLower(token[k]);
-    if (match) {
-      result += with;
-      i += token.size();
-    } else {
-      result += text[i++];
-    }
-  }
-  return result;
-}
 
 // Nearest integer, halves to the even neighbour (12.5 gives 12, 37.5 gives 38).
 int32_t RoundHalfToEven(double value) {
@@ -58,19 +40,22 @@ class Extraction {
         fInput(std::move(package)) {}
 
   void Run() {
-    if (!fFileSystem.FolderExists(fInstallFolder)) fFileSystem.CreateFolders(fInstallFolder);
     if (!fInput) fInput = fFileSystem.OpenForReading(fPackageFile);
     fFileSize = fInput->Size();
     std::optional<std::string> tableText = ReadTableText(*fInput, fPackageFile);
-    if (!tableText) return;
+    if (!tableText) {
+      CreateInstallFolder();
+      return;
+    }
     PackageFileTable table(*tableText, fPassphrase, fPackageFile);
     tableText.reset();
 
-    // Every row's unpacked size is read before any file is touched, so a
-    // table that is bad anywhere in this column writes nothing.
+    // Every row's unpacked size and place are checked before any folder or
+    // file is made, so a table that is bad anywhere in them writes nothing.
     const int32_t rows = table.RowCount();
     int32_t total = 0;
     for (int32_t row = 0; row < rows; ++row) {
+      table.CheckMemberPath(row);
       int32_t size = table.UnpackedSize(row);
       if (size > std::numeric_limits<int32_t>::max() - total) {
         throw EPackageError(PackageErrorKind::Table, "bad file table in package " + Quoted(fPackageFile) +
@@ -80,12 +65,13 @@ class Extraction {
       total += size;
       fLargestMember = std::max(fLargestMember, size);
     }
+    CreateInstallFolder();
 
     int32_t done = 0;
     for (int32_t row = 0; row < rows; ++row) {
       const std::u16string targetFolder = table.TargetFolder(row);
       const bool useInstallDir = table.UseInstallDir(row);
-      const bool systemFolderRow = !useInstallDir && !targetFolder.empty() && targetFolder[0] == u'$';
+      const bool systemFolderRow = !useInstallDir && SystemFolderTokenLength(targetFolder) > 0;
       const std::u16string folder = ResolveTargetFolder(targetFolder, useInstallDir, fInstallFolder,
                                                         [this] { return fFileSystem.SystemFolder(); });
       if (!fFileSystem.FolderExists(folder)) fFileSystem.CreateFolders(folder);
@@ -107,6 +93,10 @@ class Extraction {
   }
 
  private:
+  void CreateInstallFolder() {
+    if (!fFileSystem.FolderExists(fInstallFolder)) fFileSystem.CreateFolders(fInstallFolder);
+  }
+
   std::string MemberContext(int32_t row, const std::u16string& path) const {
     return "package " + Quoted(fPackageFile) + ", member " + std::to_string(row + 1) + " (" + Quoted(path) + "): ";
   }
@@ -221,14 +211,7 @@ std::u16string ResolveTargetFolder(const std::u16string& targetFolder, bool useI
                                    const std::u16string& installFolder,
                                    const std::function<std::u16string()>& systemFolder) {
   if (useInstallDir) return installFolder;
-  if (!targetFolder.empty() && targetFolder[0] == u'$') {
-    // "System" is looked for in this letter case only; a "$SYSTEM$" row
-    // therefore takes the "$Third$" branch and keeps its text.
-    if (targetFolder.find(u"System") != std::u16string::npos) {
-      return ReplaceIgnoringCase(targetFolder, u"$System$", systemFolder());
-    }
-    return ReplaceIgnoringCase(targetFolder, u"$Third$", systemFolder());
-  }
+  if (const size_t token = SystemFolderTokenLength(targetFolder)) return systemFolder() + targetFolder.substr(token);
   return installFolder + targetFolder;
 }
 

@@ -6,11 +6,15 @@
 // target folder is
 //   - installFolder when the row has a fifth cell that reads true
 //     (UseInstallDir);
-//   - for a TargetFolder beginning with "$" (a system-folder row): the text
-//     with "$System$" (when it contains "System" in that letter case) or else
-//     "$Third$" replaced, in any letter case, by the system folder;
+//   - for a TargetFolder beginning with "$System$" or "$Third$" in any
+//     letter case (a system-folder row): the system folder followed by the
+//     rest of the text;
 //   - otherwise installFolder followed directly by TargetFolder.
-// Missing folders are created. A system-folder row whose file already exists
+// Before any folder or file is made (the install folder included), every
+// row is checked against the rule of MemberPath.h: a row whose target would
+// leave its base folder, or could not be created as written, fails the
+// whole package with a table error naming the member. Missing folders are
+// created. A system-folder row whose file already exists
 // is skipped (never overwritten) with one forward seek; every other member is
 // streamed: its file is created with CREATE_ALWAYS, and its packed bytes are
 // read, inflated and written through fixed buffers (MemberInflater), so the
@@ -68,7 +72,8 @@ void ExtractPackage(std::unique_ptr<PackageInputFile> package, const std::u16str
                     const ExtractProgressCallback& progress, PackageFileSystem& fileSystem);
 
 // The target folder of a row, as ExtractPackage resolves it; exposed for the
-// package tool's listing. systemFolder is asked only for "$" rows.
+// package tool's listing; for rows the rule of MemberPath.h accepts.
+// systemFolder is asked only for system-folder rows.
 std::u16string ResolveTargetFolder(const std::u16string& targetFolder, bool useInstallDir,
                                    const std::u16string& installFolder,
                                    const std::function<std::u16string()>& systemFolder);

@@ -3,7 +3,9 @@
 #include "crypt/AnsiCodePage.h"
 #include "crypt/VoCrypUtils.h"
 #include "datatable/TextConvert.h"
+#include "package/MemberPath.h"
 #include "package/PackageError.h"
+#include "text/Unicode.h"
 
 namespace vo {
 namespace {
@@ -112,6 +114,15 @@ bool PackageFileTable::UseInstallDir(int32_t row) {
   }
 }
 
+void PackageFileTable::CheckMemberPath(int32_t row) {
+  const std::u16string fileName = FileName(row);
+  const std::string problem = MemberPathProblem(TargetFolder(row), fileName);
+  if (problem.empty()) return;
+  throw EPackageError(PackageErrorKind::Table, "bad file table in package " + Quoted(fPackageName) + ": member " +
+                                                   std::to_string(row + 1) + " (" + Utf16ToUtf8(fileName) +
+                                                   "): " + problem);
+}
+
 std::optional<std::vector<PackageEntry>> ReadPackageEntries(PackageFileSystem& fileSystem,
                                                             const std::u16string& packageFile,
                                                             const std::u16string& passPhrase) {
@@ -122,13 +133,14 @@ std::optional<std::vector<PackageEntry>> ReadPackageEntries(PackageFileSystem& f
   PackageFileTable table(*text, passPhrase, packageFile);
   int64_t offset = 0;
   for (int32_t row = 0; row < table.RowCount(); ++row) {
+    table.CheckMemberPath(row);
     PackageEntry entry;
     entry.targetFolder = table.TargetFolder(row);
     entry.fileName = table.FileName(row);
     entry.packedSize = table.PackedSize(row);
     entry.unpackedSize = table.UnpackedSize(row);
     entry.useInstallDir = table.UseInstallDir(row);
-    entry.systemFolderRow = !entry.useInstallDir && !entry.targetFolder.empty() && entry.targetFolder[0] == u'$';
+    entry.systemFolderRow = !entry.useInstallDir && SystemFolderTokenLength(entry.targetFolder) > 0;
     entry.offset = offset;
     offset += entry.packedSize;
     entries.push_back(std::move(entry));

@@ -56,6 +56,10 @@ class PackageFileTable {
   // Column 4 read as a boolean when the row has more than four cells,
   // otherwise false.
   bool UseInstallDir(int32_t row);
+  // Raises a table error naming the member (1-based) and its file name when
+  // its target folder or file name breaks the rule of MemberPath.h; column 0
+  // is checked whatever column 4 says.
+  void CheckMemberPath(int32_t row);
 
   TDataTable& Table() { return fTable; }
 
@@ -75,11 +79,12 @@ struct PackageEntry {
   int32_t packedSize = 0;
   int32_t unpackedSize = 0;
   bool useInstallDir = false;
-  bool systemFolderRow = false;  // TargetFolder begins with "$"
+  bool systemFolderRow = false;  // TargetFolder begins with "$System$" or "$Third$", not UseInstallDir
   int64_t offset = 0;            // where its packed bytes start
 };
 
-// Every row of a package's table, read eagerly (the first bad row raises).
+// Every row of a package's table, read eagerly (the first bad row raises,
+// also a row whose place breaks the rule of MemberPath.h).
 // nullopt for a package without table (length field not below the size).
 std::optional<std::vector<PackageEntry>> ReadPackageEntries(PackageFileSystem& fileSystem, const std::u16string& packageFile,
                                              const std::u16string& passPhrase);

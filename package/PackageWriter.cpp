@@ -12,6 +12,7 @@
 #include "crypt/SuiteCipher.h"
 #include "crypt/VoCrypUtils.h"
 #include "datatable/TextConvert.h"
+#include "package/MemberPath.h"
 #include "package/PackageError.h"
 #include "text/Error.h"
 
@@ -30,47 +31,6 @@ bool HasControl(const std::u16string& text) {
     if (c < 0x20 || c == 0x7F) return true;
   }
   return false;
-}
-
-// Why Windows cannot create a file or folder of this name, or nullptr: a
-// trailing dot or space (dropped, so the name lands elsewhere) or a device
-// name (CON, NUL.txt, com1 ...), which opens the device instead of a file.
-const char* UncreatableNameReason(const std::u16string& name) {
-  if (!name.empty() && (name.back() == u'.' || name.back() == u' ')) {
-    return "ends in a dot or a space, which Windows drops from names";
-  }
-  std::u16string base = name.substr(0, name.find(u'.'));
-  while (!base.empty() && base.back() == u' ') base.pop_back();
-  for (char16_t& c : base) {
-    if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
-  }
-  static const char16_t* const kDevices[] = {u"CON", u"PRN", u"AUX", u"NUL"};
-  for (const char16_t* device : kDevices) {
-    if (base == device) return "is a name Windows keeps for a device";
-  }
-  if (base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0) && base[3] >= u'1' &&
-      base[3] <= u'9') {
-    return "is a name Windows keeps for a device";
-  }
-  return nullptr;
-}
-
-void CheckRelativeFolder(const std::u16string& folder, const std::u16string& whole) {
-  if (folder.empty()) return;
-  auto fail = [&](const std::string& why) {
-    throw InvalidArgument("target folder " + Quoted(whole) + " " + why);
-  };
-  if (folder.back() != u'\\') fail("must end in \"\\\"");
-  size_t start = 0;
-  while (start < folder.size()) {
-    size_t end = folder.find(u'\\', start);
-    std::u16string part = folder.substr(start, end - start);
-    if (part.empty()) fail("has an empty folder name (a leading or doubled \"\\\")");
-    if (part == u"." || part == u"..") fail("may not use \".\" or \"..\"");
-    if (part.find_first_of(u"/:<>\"|?*") != std::u16string::npos) fail("holds a character Windows refuses in folder names");
-    if (const char* reason = UncreatableNameReason(part)) fail("has a folder " + Quoted(part) + " that " + reason);
-    start = end + 1;
-  }
 }
 
 // Owns a z_stream from deflateInit to deflateEnd, and the buffers a writer
@@ -233,43 +193,22 @@ std::string PackageTail(const std::string& sealedTable, TailLayout layout, uint8
 }
 
 void CheckMemberFileName(const std::u16string& fileName) {
-  auto fail = [&](const std::string& why) { throw InvalidArgument("file name " + Quoted(fileName) + " " + why); };
-  if (fileName.empty()) fail("is empty");
-  if (fileName.find_first_of(u"\\/:") != std::u16string::npos) fail("has a folder part");
-  if (HasControl(fileName)) fail("holds a control character");
-  if (fileName.find_first_of(u"<>\"|?*") != std::u16string::npos) fail("holds a character Windows refuses in file names");
-  if (fileName == u"." || fileName == u"..") fail("names a folder");
-  if (const char* reason = UncreatableNameReason(fileName)) fail(reason);
+  // The extractor would write only the last part of a name with a folder
+  // part; the tool stores names as they are installed.
+  if (!fileName.empty() && fileName.find_first_of(u"\\/:") != std::u16string::npos) {
+    throw InvalidArgument("file name " + Quoted(fileName) + " has a folder part");
+  }
+  const std::string problem = FileNameProblem(fileName);
+  if (!problem.empty()) throw InvalidArgument(problem);
 }
 
 void CheckTargetFolder(const std::u16string& targetFolder) {
-  if (HasControl(targetFolder)) throw InvalidArgument("target folder " + Quoted(targetFolder) + " holds a control character");
+  // Column 0 cannot carry "," or "|" (only column 1 is escaped).
   if (targetFolder.find_first_of(u",|") != std::u16string::npos) {
     throw InvalidArgument("target folder " + Quoted(targetFolder) + " holds \",\" or \"|\"");
   }
-  if (!targetFolder.empty() && targetFolder[0] == u'$') {
-    // The extractor picks the token by looking for "System" in this letter
-    // case, so a "$Third$" folder must not hold it and the rest of either
-    // folder must not hold another token.
-    std::u16string rest;
-    if (targetFolder.compare(0, 8, u"$System$") == 0) {
-      rest = targetFolder.substr(8);
-    } else if (targetFolder.compare(0, 7, u"$Third$") == 0) {
-      rest = targetFolder.substr(7);
-      if (rest.find(u"System") != std::u16string::npos) {
-        throw InvalidArgument("target folder " + Quoted(targetFolder) + " may not name \"System\" after \"$Third$\"");
-      }
-    } else {
-      throw InvalidArgument("target folder " + Quoted(targetFolder) +
-                                  " begins with \"$\" but with neither \"$System$\" nor \"$Third$\"");
-    }
-    if (rest.find(u'$') != std::u16string::npos) {
-      throw InvalidArgument("target folder " + Quoted(targetFolder) + " holds \"$\" after its token");
-    }
-    CheckRelativeFolder(rest, targetFolder);
-    return;
-  }
-  CheckRelativeFolder(targetFolder, targetFolder);
+  const std::string problem = TargetFolderProblem(targetFolder);
+  if (!problem.empty()) throw InvalidArgument(problem);
 }
 
 void CheckWriterOptions(const PackageWriterOptions& options) {
@@ -307,6 +246,8 @@ void PackageWriter::CheckMember(const std::u16string& targetFolder, const std::u
   if (fBroken) throw LogicError("an earlier member failed while it was written; the package is incomplete");
   CheckTargetFolder(targetFolder);
   CheckMemberFileName(fileName);
+  const std::string problem = MemberPathProblem(targetFolder, fileName);
+  if (!problem.empty()) throw InvalidArgument(problem);
   if (size > kFormatLimit) {
     throw LengthError("file " + Quoted(fileName) + " has " + std::to_string(size) +
                             " bytes; a member holds at most 2147483647");

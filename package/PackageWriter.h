@@ -60,15 +60,11 @@ enum class TailLayout { A, B, C, D };
 std::string PackageTail(const std::string& sealedTable, TailLayout layout = TailLayout::A, uint8_t finalByte = 0x02);
 
 // Checks for names the package tool accepts; both raise InvalidArgument
-// with a message that says what is wrong.
-// A file name: not empty, no folder part ("\", "/", ":"), none of the
-// characters Windows refuses in names, not "." or "..", no trailing dot or
-// space (Windows drops them), not a device name (CON, NUL.txt, COM1 ...).
+// with a message that says what is wrong. Both apply the rule every reader
+// of packages applies (MemberPath.h), so what the tool writes installs.
+// A file name: that rule, and no folder part ("\", "/", ":").
 void CheckMemberFileName(const std::u16string& fileName);
-// A target folder as the table stores it: empty, a relative folder ending in
-// "\" (no drive, no leading "\", no "." or ".." parts, each part a name
-// Windows can create as a file name can), or a "$System$" or
-// "$Third$" token optionally followed by such a folder. No "," or "|".
+// A target folder as the table stores it: that rule, and no "," or "|".
 void CheckTargetFolder(const std::u16string& targetFolder);
 
 struct PackageWriterOptions {

@@ -1,5 +1,6 @@
 #include "uninstall/UninstallList.h"
 
+#include "package/MemberPath.h"
 #include "settings/ProductSettings.h"
 #include "shell/ShellError.h"
 #include "shell/ShellLinks.h"
@@ -69,29 +70,17 @@ bool SamePath(const std::u16string& a, const std::u16string& b) {
 }
 
 std::u16string PlainRelativePath(const std::u16string& path) {
-  std::u16string result;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find_first_of(u"\\/", start);
-    if (end == std::u16string::npos) end = path.size();
-    const std::u16string component = path.substr(start, end - start);
-    start = end + 1;
-    if (component.empty() || component == u".") continue;
-    if (!IsPlainComponent(component)) return {};
-    if (!result.empty()) result += u'\\';
-    result += component;
-  }
-  return result;
+  return RelativeFilePathProblem(path).empty() ? path : std::u16string();
 }
 
 std::u16string InstalledMemberPath(const UninstallMember& member) {
-  // The extractor writes only the last component of the file name, into the
-  // target folder text followed directly by that name.
-  const size_t separator = member.fileName.find_last_of(u"\\:");
-  const std::u16string name = separator == std::u16string::npos ? member.fileName : member.fileName.substr(separator + 1);
-  if (member.useInstallDir) return PlainRelativePath(name);
-  if (!member.targetFolder.empty() && member.targetFolder[0] == u'$') return {};
-  return PlainRelativePath(member.targetFolder + name);
+  // The extractor refuses a package with a member its rule refuses, and
+  // writes only the last part of the file name, into the target folder.
+  if (!MemberPathProblem(member.targetFolder, member.fileName).empty()) return {};
+  const std::u16string name = MemberFileName(member.fileName);
+  if (member.useInstallDir) return name;
+  if (SystemFolderTokenLength(member.targetFolder) > 0) return {};
+  return member.targetFolder + name;
 }
 
 UninstallListProduct ReadUninstallListProduct(const std::function<std::u16string(int id)>& setting) {
@@ -198,12 +187,11 @@ UninstallList ParseUninstallList(const std::string& text) {
       if (!IsUsableKeyName(value)) throw EUninstallList(where + "\"" + Utf16ToUtf8(value) + "\" is not a key name");
       AppendUnique(list.uninstallKeys, value);
     } else if (key == u"File") {
-      const std::u16string path = PlainRelativePath(value);
-      // Only the plain form is accepted: anything else did not come from
-      // BuildUninstallList and might reach outside the install folder.
-      if (path.empty() || path != value)
-        throw EUninstallList(where + "\"" + Utf16ToUtf8(value) + "\" is not a path inside the install folder");
-      AppendUnique(list.files, path);
+      // The rule the extractor applies: anything it refuses did not come
+      // from BuildUninstallList and might reach outside the install folder.
+      const std::string problem = RelativeFilePathProblem(value);
+      if (!problem.empty()) throw EUninstallList(where + problem);
+      AppendUnique(list.files, value);
     }
   }
   if (!formatSeen) throw EUninstallList("the list is empty");

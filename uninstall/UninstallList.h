@@ -104,11 +104,10 @@ UninstallList ParseUninstallList(const std::string& text);
 // path is not a plain relative one.
 std::u16string InstalledMemberPath(const UninstallMember& member);
 
-// path made plain: "/" and "\" both separate, empty and "." components are
-// dropped, and the rest joined with "\". Empty when the path has no component
-// or a component that is "..", ends in a dot or a space (Windows would strip
-// those), or holds a character Windows does not allow in a file name
-// (control characters and < > : " | ? *).
+// path itself when the rule of package/MemberPath.h accepts it as a file
+// below the install folder ("Lang\zh.ini"), else empty. Nothing is cleaned:
+// "/", empty and "." parts, "..", drives, device names, names ending in a
+// dot or a space and characters Windows refuses all give empty.
 std::u16string PlainRelativePath(const std::u16string& path);
 
 // Paths compared the way Windows compares file names for the letters that

@@ -18,8 +18,9 @@
 // mode 0 keeps the tail reader honest.
 //
 // Besides the sanitizers' checks: the progress never leaves 0..100 or goes
-// back, no file stays open, and a member that fails after its file was
-// created leaves that file empty.
+// back, no file stays open, a member that fails after its file was created
+// leaves that file empty, and no file lands anywhere but below the install
+// folder or the system folder.
 
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,9 @@ namespace {
 using namespace vo;
 
 using fuzz::Input;
+
+const std::u16string kInstallFolder = u"C:\\Program Files\\Product\\";
+const std::u16string kSystemFolder = u"C:\\Windows\\System32\\";
 
 std::u16string Widen(const std::string& bytes) {
   std::u16string text(bytes.size(), u'\0');
@@ -131,7 +135,8 @@ struct Package {
 
 Package FromMembers(Input& in) {
   static const char16_t* const folders[] = {u"",      u"Lang\\", u"$System$", u"$Third$", u"$system$x\\",
-                                            u"$SYSTEM$", u"..\\",  u"a\\b\\",  u"$Third$System\\"};
+                                            u"$SYSTEM$", u"..\\",  u"a\\b\\",  u"$Third$System\\",
+                                            u"$/../",    u"C:\\x\\", u"\\\\?\\C:\\", u"$System$..\\"};
   static const char16_t* const names[] = {u"a.txt", u"b,c.dll", u"sub\\d.bin", u"", u"..", u"e|f", u"x:y"};
   std::vector<std::string> streams;
   std::vector<std::vector<std::u16string>> rows;
@@ -187,12 +192,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   const std::u16string packageFile = u"C:\\Setup.stp";
-  MemoryFileSystem files(u"C:\\Windows\\System32\\");
+  MemoryFileSystem files(kSystemFolder);
   files.PutFile(packageFile, std::move(package.bytes));
   files.SetFreeSpace(package.freeSpace);
   int32_t lastPercent = 0;
   try {
-    ExtractPackage(packageFile, u"C:\\Program Files\\Product\\", u"",
+    ExtractPackage(packageFile, kInstallFolder, u"",
                    [&](int32_t percent) {
                      Check(percent >= 0 && percent <= 100, "progress within 0..100");
                      Check(percent >= lastPercent, "progress never goes back");
@@ -212,5 +217,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   Check(files.OpenHandles() == 0, "every file is closed");
+  // Nothing lands outside the install folder and the system folder: every
+  // file but the package lies below one of them, through plain names only.
+  for (const auto& [path, bytes] : files.Files()) {
+    if (path == packageFile) continue;
+    std::u16string rest;
+    for (const std::u16string& base : {kInstallFolder, kSystemFolder}) {
+      if (path.compare(0, base.size(), base) == 0) rest = path.substr(base.size());
+    }
+    Check(!rest.empty(), "every file lies below the install or the system folder");
+    size_t start = 0;
+    while (start <= rest.size()) {
+      size_t end = rest.find_first_of(u"\\/", start);
+      if (end == std::u16string::npos) end = rest.size();
+      const std::u16string part = rest.substr(start, end - start);
+      Check(!part.empty() && part != u"." && part != u".." && part.find(u':') == std::u16string::npos,
+            "a file's path below its folder holds only plain names");
+      start = end + 1;
+    }
+  }
   return 0;
 }

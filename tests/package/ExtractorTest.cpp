@@ -71,17 +71,18 @@ TEST_F(ExtractorTest, PlacesEveryMemberInItsTargetFolder) {
   }
 }
 
-TEST_F(ExtractorTest, CapitalSystemTokenIsTakenAsARelativeFolder) {
-  // "SYSTEM" is not "System", so the "$Third$" replacement runs, finds no
-  // token, and the text stays: a path relative to the current folder.
+TEST_F(ExtractorTest, SystemTokenInCapitalsStandsForTheSystemFolderToo) {
+  // The token is compared ignoring letter case, so "$SYSTEM$" is the system
+  // folder and never a path relative to the current folder.
   const fs::path previous = fs::current_path();
   fs::current_path(box.Root());
-  Outcome outcome = Run(MakeParts({{u"$SYSTEM$", u"caps.dll", "caps"}}).Assemble());
+  Outcome outcome = Run(MakeParts({{u"$SYSTEM$", u"caps.dll", "caps"}, {u"$THIRD$sub\\", u"t.dll", "t"}}).Assemble());
   fs::current_path(previous);
 
   ASSERT_FALSE(outcome.error) << outcome.message;
-  EXPECT_EQ(File("$SYSTEM$caps.dll"), "caps");
-  EXPECT_EQ(File("sys/caps.dll"), std::nullopt);
+  EXPECT_EQ(File("sys/caps.dll"), "caps");
+  EXPECT_EQ(File("sys/sub/t.dll"), "t");
+  EXPECT_EQ(File("$SYSTEM$caps.dll"), std::nullopt);
 }
 
 TEST_F(ExtractorTest, KeepsExistingSystemFilesAndOverwritesAllOthers) {

@@ -58,11 +58,11 @@ TEST(Manifest, NamesTheLineAndTheFault) {
       {u"|  | b.txt", "m.txt:1: the source file is missing"},
       {u"| a.txt | sub/b.txt", "m.txt:1: file name \"sub/b.txt\" has a folder part"},
       {u"| a.txt | b.txt | Maybe", "m.txt:1: unknown option \"Maybe\""},
-      {u"../up | a.txt | a.txt", "m.txt:1: target folder \"..\\up\\\" may not use"},
+      {u"../up | a.txt | a.txt", "m.txt:1: target folder \"..\\up\\\" leaves the install folder: a \"..\" part"},
       {u"C:/abs | a.txt | a.txt", "m.txt:1: target folder \"C:\\abs\\\""},
       {u"$Other$ | a.dll | a.dll", "neither \"$System$\" nor \"$Third$\""},
       {u"a,b | a.txt | a.txt", "m.txt:1: target folder \"a,b\\\" holds \",\""},
-      {u"| a.txt | what?.txt", "refuses in file names"},
+      {u"| a.txt | what?.txt", "refuses in names"},
   };
   for (const Case& c : cases) {
     try {

@@ -234,8 +234,8 @@ TEST(PackageWriter, RefusesNamesAndFoldersThatWouldNotInstallAsWritten) {
       {u"", u""},                      {u"", u"sub\\a.dll"},         {u"", u"sub/a.dll"},
       {u"", u"c:a.dll"},               {u"", u".."},                 {u"", u"what?.txt"},
       {u"Lang", u"a.txt"},             {u"\\Lang\\", u"a.txt"},      {u"..\\", u"a.txt"},
-      {u"Lang\\\\x\\", u"a.txt"},      {u"C:\\Lang\\", u"a.txt"},    {u"$SYSTEM$", u"a.dll"},
-      {u"$Other$", u"a.dll"},          {u"$Third$System\\", u"a.dll"}, {u"$System$sub", u"a.dll"},
+      {u"Lang\\\\x\\", u"a.txt"},      {u"C:\\Lang\\", u"a.txt"},    {u"$SYSTEM$..\\", u"a.dll"},
+      {u"$Other$", u"a.dll"},          {u"$Third$CON\\", u"a.dll"}, {u"$System$sub", u"a.dll"},
       {u"$System$$Third$\\", u"a.dll"}, {u"a,b\\", u"a.dll"},
   };
   for (const Case& c : cases) {

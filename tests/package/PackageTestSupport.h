@@ -33,6 +33,11 @@ struct Member {
   bool useInstallDir = false;
 };
 
+inline std::u16string Utf16Decimal(size_t value) {
+  const std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
 // The text a test gives for a path, in the form the package code takes.
 inline std::u16string Api(const fs::path& path) { return path.u16string(); }
 
@@ -144,6 +149,63 @@ inline std::string WritePackage(const std::vector<Member>& members, const Packag
   for (const Member& m : members) writer.AddMember(m.folder, m.name, m.useInstallDir, m.content.data(), m.content.size());
   writer.Finish();
   return bytes;
+}
+
+// A package made without the writer's checks, for rows it refuses: the table
+// text is formatted here ("#StpFiles,<rows>#", rows split by "|", cells by
+// ","; column 1 keeps "," and "|" as U+001A and U+001B), so any cell goes in
+// as it is, control characters included.
+inline std::string CraftPackage(const std::vector<Member>& members) {
+  std::string streams;
+  std::u16string table = u"#StpFiles," + Utf16Decimal(members.size()) + u"#";
+  for (size_t i = 0; i < members.size(); ++i) {
+    const Member& m = members[i];
+    const std::string stream = CompressMember(m.content);
+    streams += stream;
+    std::u16string name = m.name;
+    for (char16_t& c : name) c = c == u',' ? u'\x1A' : c == u'|' ? u'\x1B' : c;
+    if (i > 0) table += u'|';
+    table += m.folder + u"," + name + u"," + Utf16Decimal(stream.size()) + u"," + Utf16Decimal(m.content.size());
+    if (m.useInstallDir) table += u",-1";
+  }
+  return streams + PackageTail(Sealed(table));
+}
+
+// Rows that leave their base folder or name what Windows would not create as
+// written, each with a part of the reason the rule gives. In a crafted
+// package they stand as member 3, after two good ones.
+struct HostileRow {
+  Member member;
+  const char* reason;
+};
+inline std::vector<HostileRow> HostileRows() {
+  std::u16string bomb;
+  for (int i = 0; i < 5000; ++i) bomb += u"a\\";
+  std::u16string deep;
+  for (int i = 0; i < 33; ++i) deep += u"d\\";
+  return {
+      {{u"..\\..\\escaped\\", u"x.txt", "x"}, "target folder \"..\\..\\escaped\\\" leaves the install folder: a \"..\" part"},
+      {{u"../", u"x.txt", "x"}, "a \"/\", which Windows takes as a separator"},
+      {{u"$System$..\\..\\", u"x.txt", "x"}, "leaves the system folder: a \"..\" part"},
+      {{u"$SYSTEM$..\\..\\x\\", u"x.txt", "x"}, "leaves the system folder: a \"..\" part"},
+      {{u"$Third$..\\..\\..\\", u"x.txt", "x"}, "leaves the system folder: a \"..\" part"},
+      {{u"$/../../escaped/", u"x.txt", "x"}, "neither \"$System$\" nor \"$Third$\""},
+      {{u"C:\\esc_bs\\", u"a.txt", "x"}, "a drive letter"},
+      {{u"\\users\\Public\\", u"pub.txt", "x"}, "a rooted path"},
+      {{u"\\\\?\\C:\\x\\", u"x.txt", "x"}, "a UNC or device path"},
+      {{u"\\\\server\\share\\", u"x.txt", "x"}, "a UNC or device path"},
+      {{u"Lang\\\\", u"x.txt", "x"}, "an empty part"},
+      {{u"ab:stream\\", u"x.txt", "x"}, "a \":\""},
+      {{u"Lang\\$System$\\", u"x.txt", "x"}, "token after its start"},
+      {{u"CON\\", u"x.txt", "x"}, "keeps for a device"},
+      {{u"Lang.\\", u"x.txt", "x"}, "ends in a dot or a space"},
+      {{u"L\x01\\", u"x.txt", "x"}, "a control character"},
+      {{u"..\\", u"x.txt", "x", true}, "a \"..\" part"},  // column 0 counts with UseInstallDir too
+      {{u"", u"..\\x.dll", "x"}, "file name \"..\\x.dll\" leaves the install folder"},
+      {{u"", u"sub\\nul.txt", "x"}, "keeps for a device"},
+      {{deep, u"x.txt", "x"}, "more than 32 folder levels"},
+      {{bomb, u"x.txt", "x"}, "longer than 259 characters"},
+  };
 }
 
 // Wraps a file system (by default the platform's) and records what the

@@ -349,6 +349,35 @@ TEST(Make, ADigestOfAnotherSizeOrNoneIsDamage) {
   EXPECT_NE(bare.detail.find("no setup package"), std::string::npos) << bare.detail;
 }
 
+// verify refuses an installer whose digest resource is not the 80 bytes the
+// tool writes, as the installer itself does: its resource entry is made one
+// byte shorter (and then one longer), the bytes left as they are.
+TEST(Make, VerifyRefusesADigestOfAnotherSize) {
+  MakeWorkspace w;
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  const Resources r(w.Output());
+  const pe::ResourceEntry* digest = pe::FindResourceEntry(r.entries, pe::kTypeRcData, u"InstallerDigest");
+  ASSERT_NE(digest, nullptr);
+  // The data entry: the data's RVA, then its size, both little-endian.
+  std::string entry(8, '\0');
+  for (int i = 0; i < 4; ++i) entry[i] = char(digest->dataRva >> (8 * i));
+  entry[4] = char(kInstallerDigestSize);
+  const size_t at = r.file.find(entry);
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_EQ(r.file.find(entry, at + 1), std::string::npos);
+  for (const int size : {79, 81}) {
+    std::string damaged = r.file;
+    damaged[at + 4] = char(size);
+    WriteBytes(w.box.Path("damaged.exe"), damaged);
+    ResetConsole();
+    EXPECT_EQ(stpack::Run({u"verify", w.Arg("damaged.exe")}), 1);
+    EXPECT_NE(Console().err.find("the installer is damaged: its digest has " + std::to_string(size) +
+                                 " bytes instead of 80 bytes"),
+              std::string::npos)
+        << Console().err;
+  }
+}
+
 TEST(Make, SameInputsGiveTheSameBytes) {
   MakeWorkspace w;
   ASSERT_EQ(w.Make(), 0) << Console().err;

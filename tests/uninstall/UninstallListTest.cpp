@@ -17,9 +17,11 @@ TEST(PlainRelativePath, KeepsPathsInsideTheFolderAndRejectsTheRest) {
   const Case cases[] = {
       {u"Drawvane.exe", u"Drawvane.exe"},
       {u"Lang\\zh-CN.ini", u"Lang\\zh-CN.ini"},
-      {u"Lang/zh-CN.ini", u"Lang\\zh-CN.ini"},       // Windows takes "/" as a separator too
-      {u"\\Lang\\\\zh.ini\\", u"Lang\\zh.ini"},      // empty components collapse
-      {u".\\Lang\\.\\zh.ini", u"Lang\\zh.ini"},
+      {u"Lang/zh-CN.ini", u""},                      // nothing is cleaned: "/" is refused,
+      {u"\\Lang\\\\zh.ini\\", u""},                  // so are empty parts
+      {u".\\Lang\\.\\zh.ini", u""},                    // and "." parts
+      {u"Lang\\CON\\a.ini", u""},                      // a device name
+      {u"$System$a.dll", u""},                       // a token
       {u"柯雯纳\\画图 2.0.txt", u"柯雯纳\\画图 2.0.txt"},
       {u"..\\Other\\a.dll", u""},
       {u"Lang\\..\\..\\a.dll", u""},
@@ -44,9 +46,10 @@ TEST(InstalledMemberPath, FollowsWhereTheExtractorWritesEachMember) {
   const Case cases[] = {
       {{u"", u"Drawvane.exe"}, u"Drawvane.exe"},
       {{u"Lang\\", u"zh-CN.ini"}, u"Lang\\zh-CN.ini"},
-      {{u"Lang", u"zh-CN.ini"}, u"Langzh-CN.ini"},        // the folder text is followed directly by the name
+      {{u"Lang", u"zh-CN.ini"}, u""},                     // a folder without its "\\": refused
       {{u"", u"sub\\a.dll"}, u"a.dll"},                   // only the name's last component is written
-      {{u"Lang\\", u"C:a.dll"}, u"Lang\\a.dll"},
+      {{u"Lang\\", u"C:a.dll"}, u""},                    // refused by the extractor
+      {{u"..\\", u"a.dll", true}, u""},                  // column 0 counts with UseInstallDir too
       {{u"$System$", u"DrawCore.dll"}, u""},              // system folder: never listed
       {{u"$Third$Sub\\", u"DrawCore.dll"}, u""},
       {{u"$System$", u"DrawCore.dll", true}, u"DrawCore.dll"},  // sent to the install folder
@@ -201,6 +204,43 @@ TEST(ParseUninstallList, RefusesDamagedOrUnsafeLists) {
       {"empty company folder", "Format=1\r\nCompanyFolder=\r\n"},
   };
   for (const Case& c : cases) EXPECT_THROW(ParseUninstallList(c.text), EUninstallList) << c.what;
+}
+
+// Every File= path goes through the extractor's rule for member paths, so
+// the uninstaller deletes nothing the installer could not have written.
+TEST(ParseUninstallList, RefusesEveryPathTheMemberRuleRefuses) {
+  struct Case {
+    const char* path;
+    const char* reason;  // a part of the message
+  };
+  const Case cases[] = {
+      {"..\\boot.ini", "line 2: path \"..\\boot.ini\" leaves the install folder: a \"..\" part"},
+      {"Lang\\.\\a.ini", "a \".\" part"},
+      {"Lang\\\\a.ini", "an empty part"},
+      {"\\\\?\\C:\\boot.ini", "a UNC or device path"},
+      {"\\\\server\\share\\a.ini", "a UNC or device path"},
+      {"C:\\boot.ini", "a drive letter"},
+      {"a.ini:stream", "a \":\""},
+      {"Lang/a.ini", "a \"/\""},
+      {"Lang\\", "no file name"},
+      {"NUL.txt", "keeps for a device"},
+      {"Lang\\COM3\\a.ini", "keeps for a device"},
+      {"a.ini.", "ends in a dot or a space"},
+      {"a\x7F.ini", "a control character"},
+      {"a*.ini", "refuses in names"},
+      {"$System$a.dll", "token"},
+  };
+  for (const Case& c : cases) {
+    try {
+      ParseUninstallList(std::string("Format=1\r\nFile=") + c.path + "\r\n");
+      ADD_FAILURE() << c.path << " was accepted";
+    } catch (const EUninstallList& e) {
+      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << c.path << ": " << e.what();
+    }
+  }
+  const std::string deep = "Format=1\r\nFile=" + std::string(300, 'a') + "\r\n";
+  EXPECT_THROW(ParseUninstallList(deep), EUninstallList);
+  EXPECT_EQ(ParseUninstallList("Format=1\r\nFile=Lang\\zh\\a b.ini\r\n").files.at(0), u"Lang\\zh\\a b.ini");
 }
 
 TEST(UninstallList, ProductNameFallsBackToTheOtherLanguage) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <vector>
 #include <string>
 
 #include "package/InstallerDigest.h"
