@@ -39,6 +39,12 @@ class InstallerImage {
 // call; the same object afterwards.
 InstallerImage& RunningInstaller();
 
+// Why the package's file table cannot be installed from (a malformed row, a
+// member whose path leaves its folder), or nullopt when it can: the
+// extractor's own check of every row, made before anything is written so
+// that such a package counts as a damaged installer.
+std::optional<std::string> PackageTableFault(InstallerImage& installer);
+
 // The sum of the package's unpacked sizes, read from its file table through
 // the installer's file; nullopt when the table cannot be read (the setup log
 // says why).

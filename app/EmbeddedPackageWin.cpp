@@ -123,6 +123,16 @@ InstallerImage& RunningInstaller() {
   return installer;
 }
 
+std::optional<std::string> PackageTableFault(InstallerImage& installer) {
+  try {
+    std::unique_ptr<PackageInputFile> package = installer.OpenPackage();
+    ReadUnpackedTotal(*package, u"the installer's package", u"");
+    return std::nullopt;
+  } catch (const std::exception& e) {
+    return std::string(e.what());
+  }
+}
+
 std::optional<int64_t> EmbeddedUnpackedTotal(InstallerImage& installer) {
   try {
     std::unique_ptr<PackageInputFile> package = installer.OpenPackage();

@@ -104,7 +104,7 @@ int RunWizard(HINSTANCE instance, const SetupCommandLine& command) {
     start.requiredSpaceFallback = FormatByteSize(*total);
     log.Write("The package unpacks to " + FormatLogBytes(*total));
   }
-  start.packageCheck = [&digest, &log]() {
+  start.packageCheck = [&digest, &log, &installer]() {
     // Usually long done; on a large package clicked through quickly, the
     // user sees the wait cursor for the rest of the hash.
     const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
@@ -117,8 +117,15 @@ int RunWizard(HINSTANCE instance, const SetupCommandLine& command) {
                    ? std::string()
                    : " (hashed in " + std::to_string(int(result.seconds * 1000)) + " ms; Install waited " +
                          std::to_string(waited) + " ms)"));
-    if (result.verdict == DigestVerdict::Damaged) log.Write("The installer is damaged; nothing was written.");
-    return result.verdict != DigestVerdict::Damaged;
+    if (result.verdict == DigestVerdict::Damaged) {
+      log.Write("The installer is damaged; nothing was written.");
+      return false;
+    }
+    if (std::optional<std::string> fault = PackageTableFault(installer)) {
+      log.Write("The installer is damaged: " + *fault + "\nThe installer is damaged; nothing was written.");
+      return false;
+    }
+    return true;
   };
   if (!command.installFolder.empty()) log.Write("Destination folder (/D=): " + U8(command.installFolder));
 

@@ -57,6 +57,10 @@ int RunSilentSetup(const SetupCommandLine& command) {
     log.Write("The installer is damaged; download it again. Nothing was written.");
     return kExitDamaged;
   }
+  if (std::optional<std::string> fault = PackageTableFault(installer)) {
+    log.Write("The installer is damaged: " + *fault + "\nNothing was written.");
+    return kExitDamaged;
+  }
   if (std::optional<int64_t> total = EmbeddedUnpackedTotal(installer))
     log.Write("The package unpacks to " + FormatLogBytes(*total));
 

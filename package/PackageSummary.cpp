@@ -56,7 +56,10 @@ std::optional<int64_t> ReadUnpackedTotal(PackageInputFile& input, const std::u16
   if (!text) return std::nullopt;
   PackageFileTable table(*text, passPhrase, packageName);
   int64_t total = 0;
-  for (int32_t row = 0; row < table.RowCount(); ++row) total += table.UnpackedSize(row);
+  for (int32_t row = 0; row < table.RowCount(); ++row) {
+    table.CheckMemberPath(row);
+    total += table.UnpackedSize(row);
+  }
   return total;
 }
 

@@ -51,7 +51,8 @@ class WindowInputFile final : public PackageInputFile {
 
 // The sum of the UnpackedSize column; nullopt for a package without a table
 // (length field not below the size: nothing to extract). Raises
-// EPackageError when the tail or the table cannot be read.
+// EPackageError when the tail or the table cannot be read, or a row's member
+// would land outside its folder (the extractor's own check of every row).
 std::optional<int64_t> ReadUnpackedTotal(PackageInputFile& input, const std::u16string& packageName,
                                          const std::u16string& passPhrase);
 
