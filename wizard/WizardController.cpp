@@ -103,7 +103,10 @@ void WizardController::ProposeDefaultFolder(const std::u16string& presetFolder) 
     SetSetupDirText(presetFolder);
     return;
   }
-  SetSetupDirText(ProposeInstallFolder(fSystem, fProductName, fExeBaseName, fCompanyFolder).folder);
+  fProposal = ProposeInstallFolder(fSystem, fProductName, fExeBaseName, fCompanyFolder);
+  if (fProposal.origin == FolderProposalOrigin::UninstallEntry)
+    fView.SetFolderNotice(InstalledVersionNotice(fTexts, fProposal.installedVersion, fProductVersion));
+  SetSetupDirText(fProposal.folder);
 }
 
 void WizardController::SetSetupDirText(const std::u16string& text) {

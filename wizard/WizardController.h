@@ -75,11 +75,17 @@ class WizardController {
   void Start();
   // Last step of the window set-up: fills FixedDriveLetters and proposes a
   // destination folder (ProposeInstallFolder), or puts presetFolder (given on
-  // the command line) in its place.
+  // the command line) in its place. A folder proposed from an uninstall entry
+  // comes with the notice of the version installed there.
   void ProposeDefaultFolder(const std::u16string& presetFolder = {});
   // Install asks check first; when it answers false the wizard shows
   // DamagedInstallerText and closes, having written nothing.
   void SetPackageCheck(PackageCheck check) { fPackageCheck = std::move(check); }
+  // The version being installed, for the notice about an installed one.
+  void SetProductVersion(std::u16string version) { fProductVersion = std::move(version); }
+  // The proposal ProposeDefaultFolder made (empty folder when the command
+  // line gave one).
+  const FolderProposal& Proposal() const { return fProposal; }
 
   // Event handlers.
   void ApplicationEvents1Idle() { RefreshView(); }
@@ -117,6 +123,8 @@ class WizardController {
   std::u16string fProductName;
   std::u16string fExeBaseName;
   std::u16string fCompanyFolder;
+  std::u16string fProductVersion;
+  FolderProposal fProposal;
   InstallationRun fRun;
   PackageCheck fPackageCheck;
 
