@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "app/EarlierInstallation.h"
 #include "app/EmbeddedPackage.h"
 #include "app/SetupLog.h"
 #include "package/LoggingFileSystem.h"
@@ -188,6 +189,7 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
   view.ProcessPendingEvents();
 
   InstallerLog().Write("Installing into " + U8(installDir));
+  const EarlierInstallation earlier = SurveyEarlierInstallation(context.settings, installDir);
   try {
     ExtractionStage(installDir, progress);
   } catch (const std::exception& e) {
@@ -211,11 +213,13 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
   // stage silently and the installation still counts as done.
   IntegrationStage(context.settings, installDir, view.DesktopShortcutChecked(),
                    view.QuickLaunchVisible() && view.QuickLaunchChecked());
+  TidyEarlierInstallation(earlier, installDir);
   return true;
 }
 
 int RunUnattendedInstallation(const UnattendedInstallation& job) {
   InstallerLog().Write("Installing into " + U8(job.installDir));
+  const EarlierInstallation earlier = SurveyEarlierInstallation(job.settings, job.installDir);
   try {
     ExtractionStage(job.installDir, nullptr);
   } catch (const std::exception& e) {
@@ -226,6 +230,7 @@ int RunUnattendedInstallation(const UnattendedInstallation& job) {
     return kExitExtractionFailed;
   }
   IntegrationStage(job.settings, job.installDir, job.desktopShortcut, job.quickLaunchShortcut);
+  TidyEarlierInstallation(earlier, job.installDir);
   return kExitInstalled;
 }
 

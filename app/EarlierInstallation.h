@@ -1,0 +1,33 @@
+#pragma once
+// Windows only: the earlier installation of the product around an
+// installation run. Surveyed before the new files are written (the folder's
+// own Uninst.lst is about to be replaced), tidied after the new version is
+// in place and registered: the earlier version's obsolete files go, and a
+// copy in another folder is removed, so one copy and one entry remain.
+
+#include <optional>
+#include <string>
+
+#include "settings/ProductSettings.h"
+#include "uninstall/UninstallList.h"
+
+namespace vo {
+
+struct EarlierInstallation {
+  // Uninst.lst of the folder being installed into, when it holds a readable one.
+  std::optional<UninstallList> listHere;
+  // An earlier installation in another folder (ending in a backslash), found
+  // through the product's uninstall entry or shortcut, and its Uninst.lst.
+  std::u16string otherFolder;
+  std::optional<UninstallList> otherList;
+};
+
+// Looks and logs what it found. Raises nothing.
+EarlierInstallation SurveyEarlierInstallation(const ProductSettings& settings, const std::u16string& installDir);
+
+// After a successful run: removes the files of listHere that the new
+// Uninst.lst in installDir does not name, then the earlier copy in
+// otherFolder as its own uninstaller would. Logs every step. Raises nothing.
+void TidyEarlierInstallation(const EarlierInstallation& earlier, const std::u16string& installDir);
+
+}  // namespace vo
