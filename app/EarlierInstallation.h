@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "package/JournalingFileSystem.h"
 #include "settings/ProductSettings.h"
 #include "uninstall/UninstallList.h"
 
@@ -20,10 +21,20 @@ struct EarlierInstallation {
   // through the product's uninstall entry or shortcut, and its Uninst.lst.
   std::u16string otherFolder;
   std::optional<UninstallList> otherList;
+
+  // An upgrade or repair of the version in the destination folder: a failed
+  // extraction is rolled back there.
+  bool UpgradesInPlace() const { return listHere.has_value(); }
 };
 
 // Looks and logs what it found. Raises nothing.
 EarlierInstallation SurveyEarlierInstallation(const ProductSettings& settings, const std::u16string& installDir);
+
+// After a failed extraction of an upgrade: puts the earlier version's files
+// back and deletes the new ones, and logs what was restored.
+void RollBackUpgrade(JournalingFileSystem& journal);
+// After a successful extraction of an upgrade: deletes the set-aside copies.
+void CommitUpgrade(JournalingFileSystem& journal);
 
 // After a successful run: removes the files of listHere that the new
 // Uninst.lst in installDir does not name, then the earlier copy in

@@ -90,6 +90,23 @@ EarlierInstallation SurveyEarlierInstallation(const ProductSettings& settings, c
   return earlier;
 }
 
+void RollBackUpgrade(JournalingFileSystem& journal) {
+  const RollbackReport report = journal.Rollback();
+  LogPaths("Restored the earlier version's", report.restored);
+  LogPaths("Removed the new file", report.removed);
+  LogPaths("Could not restore the earlier version's", report.notRestored);
+  LogPaths("Could not remove the new file", report.notRemoved);
+  if (report.notRestored.empty() && report.notRemoved.empty()) {
+    InstallerLog().Write("The earlier version is as it was before this run");
+  } else {
+    InstallerLog().Write("The earlier version could not be restored completely; copies set aside end in .stp-old");
+  }
+}
+
+void CommitUpgrade(JournalingFileSystem& journal) {
+  LogPaths("Could not delete the earlier version's set-aside copy", journal.Commit());
+}
+
 void TidyEarlierInstallation(const EarlierInstallation& earlier, const std::u16string& installDir) {
   try {
     WindowsUninstallSystem system;

@@ -9,6 +9,7 @@
 #include "app/EarlierInstallation.h"
 #include "app/EmbeddedPackage.h"
 #include "app/SetupLog.h"
+#include "package/JournalingFileSystem.h"
 #include "package/LoggingFileSystem.h"
 #include "package/PackageExtractor.h"
 #include "shell/ShellError.h"
@@ -104,15 +105,23 @@ class LogObserver final : public PackageFileObserver {
 
 // The extraction stage: write the package file, extract it, delete it.
 // Raises with the cause (the member, the file, the Windows or zlib message).
-void ExtractionStage(const std::u16string& installDir, const ProgressHandler& progress) {
+// An upgrade in place goes through a journal and is rolled back on failure.
+void ExtractionStage(const std::u16string& installDir, const ProgressHandler& progress, bool upgrading) {
   const std::u16string packageFile = installDir + u"Setup.stp";
   WritePackageResource(packageFile);
   std::unique_ptr<PackageFileSystem> platform = CreatePlatformFileSystem();
   LogObserver observer;
-  LoggingFileSystem files(*platform, observer);
+  JournalingFileSystem journal(*platform);
+  LoggingFileSystem files(upgrading ? static_cast<PackageFileSystem&>(journal) : *platform, observer);
   ExtractProgressCallback report;
   if (progress) report = [&progress](int32_t percent) { progress(percent); };
-  ExtractPackage(packageFile, installDir, u"", report, files);
+  try {
+    ExtractPackage(packageFile, installDir, u"", report, files);
+  } catch (...) {
+    if (upgrading) RollBackUpgrade(journal);
+    throw;
+  }
+  if (upgrading) CommitUpgrade(journal);
   InstallerLog().Write("Extracted " + std::to_string(observer.files) + " files, " + FormatLogBytes(observer.total));
   ::Sleep(50);
   DeletePackageFile(packageFile);
@@ -191,7 +200,7 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
   InstallerLog().Write("Installing into " + U8(installDir));
   const EarlierInstallation earlier = SurveyEarlierInstallation(context.settings, installDir);
   try {
-    ExtractionStage(installDir, progress);
+    ExtractionStage(installDir, progress, earlier.UpgradesInPlace());
   } catch (const std::exception& e) {
     // The user sees one message whatever went wrong; the log has the cause.
     // The files written so far and the package file stay, and Install can be
@@ -221,7 +230,7 @@ int RunUnattendedInstallation(const UnattendedInstallation& job) {
   InstallerLog().Write("Installing into " + U8(job.installDir));
   const EarlierInstallation earlier = SurveyEarlierInstallation(job.settings, job.installDir);
   try {
-    ExtractionStage(job.installDir, nullptr);
+    ExtractionStage(job.installDir, nullptr, earlier.UpgradesInPlace());
   } catch (const std::exception& e) {
     LogExtractionFailure(e.what());
     return kExitExtractionFailed;
