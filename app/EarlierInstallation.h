@@ -17,6 +17,8 @@ namespace vo {
 struct EarlierInstallation {
   // Uninst.lst of the folder being installed into, when it holds a readable one.
   std::optional<UninstallList> listHere;
+  // The uninstall key this run writes (the display name of its language).
+  std::u16string currentKey;
   // An earlier installation in another folder (ending in a backslash), found
   // through the product's uninstall entry or shortcut, and its Uninst.lst.
   std::u16string otherFolder;
@@ -38,7 +40,9 @@ void CommitUpgrade(JournalingFileSystem& journal);
 
 // After a successful run: removes the files of listHere that the new
 // Uninst.lst in installDir does not name, then the earlier copy in
-// otherFolder as its own uninstaller would. Logs every step. Raises nothing.
+// otherFolder as its own uninstaller would. An entry the earlier version
+// wrote under the other language's name for this same folder goes too, so
+// one entry remains. Logs every step. Raises nothing.
 void TidyEarlierInstallation(const EarlierInstallation& earlier, const std::u16string& installDir);
 
 }  // namespace vo

@@ -55,6 +55,7 @@ void LogPaths(const char* what, const std::vector<std::u16string>& paths) {
 
 EarlierInstallation SurveyEarlierInstallation(const ProductSettings& settings, const std::u16string& installDir) {
   EarlierInstallation earlier;
+  earlier.currentKey = settings.ProductName;
   try {
     earlier.listHere = ReadList(installDir, "the version in the destination folder");
     if (earlier.listHere)
@@ -117,6 +118,12 @@ void TidyEarlierInstallation(const EarlierInstallation& earlier, const std::u16s
         LogPaths("Removed the earlier version's empty folder", report.foldersRemoved);
         LogPaths("Could not remove the earlier version's file", report.filesLeft);
         LogPaths("Left the earlier version's file behind a link:", report.filesBehindLinks);
+      }
+      for (const std::u16string& key : earlier.listHere->uninstallKeys) {
+        if (key == earlier.currentKey || !PathLiesIn(system.EntryUninstallString(key), installDir)) continue;
+        const bool removed = system.DeleteUninstallEntry(key) == RemoveResult::Removed;
+        InstallerLog().Write((removed ? "Removed the earlier uninstall entry " : "Could not remove the earlier "
+                                                                                 "uninstall entry ") + U8(key));
       }
     }
     if (earlier.otherList) {
