@@ -6,9 +6,11 @@
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "app/EarlierInstallation.h"
 #include "app/EmbeddedPackage.h"
 #include "app/Global.h"
 #include "app/SetupLog.h"
+#include "package/JournalingFileSystem.h"
 #include "package/LoggingFileSystem.h"
 #include "package/PackageExtractor.h"
 #include "shell/ShellError.h"
@@ -85,16 +87,24 @@ class LogObserver final : public PackageFileObserver {
 // The extraction stage: the package is extracted straight from the
 // installer's own file, through the handle it was checked with; no copy of
 // it is written. Raises with the cause (the member, the file, the Windows or
-// zlib message).
-void ExtractionStage(const std::u16string& installDir, const ProgressHandler& progress) {
+// zlib message). An upgrade in place goes through a journal and is rolled
+// back on failure.
+void ExtractionStage(const std::u16string& installDir, const ProgressHandler& progress, bool upgrading) {
   InstallerImage& installer = RunningInstaller();
   if (std::optional<int64_t> needed = EmbeddedUnpackedTotal(installer)) CheckFreeSpace(installDir, *needed);
   std::unique_ptr<PackageFileSystem> platform = CreatePlatformFileSystem();
   LogObserver observer;
-  LoggingFileSystem files(*platform, observer);
+  JournalingFileSystem journal(*platform);
+  LoggingFileSystem files(upgrading ? static_cast<PackageFileSystem&>(journal) : *platform, observer);
   ExtractProgressCallback report;
   if (progress) report = [&progress](int32_t percent) { progress(percent); };
-  ExtractPackage(installer.OpenPackage(), u"the installer's package", installDir, u"", report, files);
+  try {
+    ExtractPackage(installer.OpenPackage(), u"the installer's package", installDir, u"", report, files);
+  } catch (...) {
+    if (upgrading) RollBackUpgrade(journal);
+    throw;
+  }
+  if (upgrading) CommitUpgrade(journal);
   InstallerLog().Write("Extracted " + std::to_string(observer.files) + " files, " + FormatLogBytes(observer.total) +
                        " from the installer's own file");
 }
@@ -190,8 +200,9 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
   view.ProcessPendingEvents();
 
   InstallerLog().Write("Installing into " + U8(installDir));
+  const EarlierInstallation earlier = SurveyEarlierInstallation(context.settings, installDir);
   try {
-    ExtractionStage(installDir, progress);
+    ExtractionStage(installDir, progress, earlier.UpgradesInPlace());
   } catch (const ENotEnoughSpace& e) {
     InstallerLog().Write(std::string("Nothing was written: ") + e.what());
     ShowInfoMessage(NotEnoughSpaceText(UiLanguage, FormatByteSize(e.Needed()), FormatByteSize(e.Available())), u"");
@@ -219,13 +230,15 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
   // stage silently and the installation still counts as done.
   IntegrationStage(context.settings, installDir, view.DesktopShortcutChecked(),
                    view.QuickLaunchVisible() && view.QuickLaunchChecked());
+  TidyEarlierInstallation(earlier, installDir);
   return true;
 }
 
 int RunUnattendedInstallation(const UnattendedInstallation& job) {
   InstallerLog().Write("Installing into " + U8(job.installDir));
+  const EarlierInstallation earlier = SurveyEarlierInstallation(job.settings, job.installDir);
   try {
-    ExtractionStage(job.installDir, nullptr);
+    ExtractionStage(job.installDir, nullptr, earlier.UpgradesInPlace());
   } catch (const ENotEnoughSpace& e) {
     InstallerLog().Write(std::string("Nothing was written: ") + e.what());
     return kExitExtractionFailed;
@@ -237,6 +250,7 @@ int RunUnattendedInstallation(const UnattendedInstallation& job) {
     return kExitExtractionFailed;
   }
   IntegrationStage(job.settings, job.installDir, job.desktopShortcut, job.quickLaunchShortcut);
+  TidyEarlierInstallation(earlier, job.installDir);
   return kExitInstalled;
 }
 

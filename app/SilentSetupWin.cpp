@@ -27,6 +27,8 @@ class SilentProposalSource final : public FolderProposalSource {
     return vo::FindShortcutTargetDir(productName, locationKey, /*withUserInterface=*/false);
   }
   std::u16string EnvironmentValue(const std::u16string& name) override { return GetEnvironmentText(name); }
+  std::vector<RegisteredInstallation> FindRegisteredInstallations() override { return FindProductRegistrations(); }
+  bool FileExists(const std::u16string& path) override { return FileExistsAt(path); }
 };
 
 bool IsFullPath(const std::u16string& folder) {
@@ -74,6 +76,10 @@ int RunSilentSetup(const SetupCommandLine& command) {
     folder = proposal.folder;
     log.Write("Destination folder (proposed from " + std::string(FolderProposalOriginText(proposal.origin)) +
               "): " + U8(folder));
+    if (proposal.origin == FolderProposalOrigin::UninstallEntry) {
+      log.Write("Installed there: version " + U8(proposal.installedVersion) + " (" + U8(proposal.entryWhere) +
+                "); it is replaced by " + U8(settings.ProductVersion));
+    }
     if (!IsFullPath(folder)) {
       log.Write("The proposed folder is not a full path (is PROGRAMFILES set?); give the folder with /D=. "
                 "Nothing was written.");

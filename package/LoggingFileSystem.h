@@ -36,6 +36,9 @@ class LoggingFileSystem final : public PackageFileSystem {
   std::u16string SystemFolder() override { return fInner.SystemFolder(); }
   void MoveReplacing(const std::u16string& from, const std::u16string& to) override { fInner.MoveReplacing(from, to); }
   bool RemoveFile(const std::u16string& path) override { return fInner.RemoveFile(path); }
+  bool RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
+    return fInner.RenameNoReplace(from, to);
+  }
 
  private:
   PackageFileSystem& fInner;

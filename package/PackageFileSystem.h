@@ -72,6 +72,16 @@ class PackageFileSystem {
   virtual void MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;
   // Deletes a file; false when it could not.
   virtual bool RemoveFile(const std::u16string& path) = 0;
+  // Renames the file from to the name to, which must not exist: an existing
+  // file or folder there is never replaced. For a journal that sets a file
+  // aside in its own folder, so the rename stays on one volume. False when
+  // it could not (to exists, from is missing or in use); a file system that
+  // cannot rename says false always.
+  virtual bool RenameNoReplace(const std::u16string& from, const std::u16string& to) {
+    (void)from;
+    (void)to;
+    return false;
+  }
 };
 
 // The file system of the running platform. systemFolder is what "$System$"

@@ -214,6 +214,19 @@ void MemoryFileSystem::MoveReplacing(const std::u16string& from, const std::u16s
   fFiles.erase(source);
 }
 
+bool MemoryFileSystem::RenameNoReplace(const std::u16string& from, const std::u16string& to) {
+  if (TooLong(from) || TooLong(to)) return false;
+  const std::u16string source = Normalize(from);
+  const std::u16string target = Normalize(to);
+  std::shared_ptr<Entry> moved = Find(source);
+  if (!moved || moved->open || Find(target) || IsFolder(target)) return false;
+  const size_t cut = target.find_last_of(u'\\');
+  if (cut != std::u16string::npos && !IsFolder(target.substr(0, cut))) return false;
+  fFiles[target] = moved;
+  fFiles.erase(source);
+  return true;
+}
+
 bool MemoryFileSystem::RemoveFile(const std::u16string& path) {
   if (TooLong(path)) return false;
   auto it = fFiles.find(Normalize(path));

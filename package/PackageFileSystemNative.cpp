@@ -165,6 +165,19 @@ class NativeFileSystem final : public PackageFileSystem {
 
   bool RemoveFile(const std::u16string& path) override { return ::unlink(NativePath(path).c_str()) == 0; }
 
+  // A hard link fails when the new name exists, so nothing is replaced
+  // between a test and the rename.
+  bool RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
+    const std::string source = NativePath(from);
+    const std::string target = NativePath(to);
+    if (::link(source.c_str(), target.c_str()) != 0) return false;
+    if (::unlink(source.c_str()) != 0) {
+      ::unlink(target.c_str());
+      return false;
+    }
+    return true;
+  }
+
  private:
   std::u16string fSystemFolder;
 };

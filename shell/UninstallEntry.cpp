@@ -20,8 +20,10 @@ UninstallValue Number(const char16_t* name, uint32_t number) {
 
 }  // namespace
 
+const char16_t kUninstallRootKeyPath[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
 std::u16string UninstallKeyPath(const std::u16string& productName) {
-  return u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productName;
+  return kUninstallRootKeyPath + (u"\\" + productName);
 }
 
 std::vector<UninstallValue> UninstallEntryValues(const UninstallProduct& product, const std::u16string& installDir) {

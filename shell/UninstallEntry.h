@@ -47,6 +47,27 @@ std::vector<UninstallValue> UninstallEntryValues(const UninstallProduct& product
 // at most 0xFFFFFFFF. A negative count gives 0.
 uint32_t EstimatedSizeKilobytes(int64_t bytes);
 
+// The folder under which every product's entry is a subkey, below
+// HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER.
+extern const char16_t kUninstallRootKeyPath[];  // "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
+
+// An entry found by FindUninstallEntries.
+struct FoundUninstallEntry {
+  std::u16string installLocation;  // "InstallLocation", may be empty
+  std::u16string displayVersion;   // "DisplayVersion", may be empty
+  std::u16string where;            // "HKEY_LOCAL_MACHINE (32-bit view)\<root>\<key>", for the log
+};
+
+// Windows only: the entries <rootKeyPath>\<keyName> for each key name, in
+// the places an installer may have written one, in this order: the
+// 32-bit registry view of HKEY_LOCAL_MACHINE (where this 32-bit installer
+// writes), its 64-bit view, then HKEY_CURRENT_USER. An entry seen twice
+// (both views are one on 32-bit Windows) is given once. Empty and repeated
+// key names are skipped. A value of another type than text raises
+// ERegistryError.
+std::vector<FoundUninstallEntry> FindUninstallEntries(const std::u16string& rootKeyPath,
+                                                      const std::vector<std::u16string>& keyNames);
+
 // Windows only: creates the key and writes the values in order; returns how
 // many were written. A value whose key cannot be opened is skipped; a refused
 // write raises EShellError (ERegistryError) and leaves the later values

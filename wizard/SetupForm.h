@@ -69,6 +69,7 @@ class TForm1 : public WizardView {
   bool FreeSizeVisible() const override;
   void SetFreeSizeVisible(bool visible) override;
   void SetFreeSizeText(const std::u16string& text) override;
+  void SetFolderNotice(const std::u16string& text) override;
   bool RunOnExitChecked() const override;
   bool DesktopShortcutChecked() const override;
   bool QuickLaunchVisible() const override;

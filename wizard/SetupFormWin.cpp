@@ -653,6 +653,7 @@ void TForm1::Impl::FormCreate(int language) {
       });
   controller->Start();
   controller->SetPackageCheck(start.packageCheck);
+  controller->SetProductVersion(settings.ProductVersion);
   ::ShowWindow(controls[kIdChkSCOnQuick], major < 6 ? SW_SHOWNA : SW_HIDE);
   system.SetOwner(form.Handle());
   controller->ProposeDefaultFolder(start.presetFolder);
@@ -851,6 +852,16 @@ void TForm1::SetFreeSizeText(const std::u16string& text) {
   ::SetWindowTextW(label, WStr(text));
   fImpl->AutoSize(label);
   ::InvalidateRect(fImpl->Control(kIdPnlStep3), nullptr, TRUE);
+}
+// The notice takes the place of the header's tip, which Chinese does not show
+// otherwise.
+void TForm1::SetFolderNotice(const std::u16string& text) {
+  if (text.empty()) return;
+  HWND label = fImpl->Control(kIdLblFolderTip);
+  ::SetWindowTextW(label, WStr(text));
+  fImpl->AutoSize(label);
+  ::ShowWindow(label, SW_SHOWNA);
+  ::InvalidateRect(fImpl->Control(kIdPanel4), nullptr, TRUE);
 }
 bool TForm1::RunOnExitChecked() const {
   return ::SendMessageW(fImpl->Control(kIdChkRunOnExit), BM_GETCHECK, 0, 0) == BST_CHECKED;

@@ -104,6 +104,8 @@ void WizardController::ProposeDefaultFolder(const std::u16string& presetFolder) 
     return;
   }
   fProposal = ProposeInstallFolder(fSystem, fProductName, fExeBaseName, fCompanyFolder);
+  if (fProposal->origin == FolderProposalOrigin::UninstallEntry)
+    fView.SetFolderNotice(InstalledVersionNotice(fTexts, fProposal->installedVersion, fProductVersion));
   SetSetupDirText(fProposal->folder);
 }
 

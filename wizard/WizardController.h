@@ -76,7 +76,8 @@ class WizardController {
   void Start();
   // Last step of the window set-up: fills FixedDriveLetters and proposes a
   // destination folder (ProposeInstallFolder), or puts presetFolder (given on
-  // the command line) in its place.
+  // the command line) in its place. A folder proposed from an uninstall entry
+  // comes with the notice of the version installed there.
   void ProposeDefaultFolder(const std::u16string& presetFolder = {});
   // The folder proposed and where it came from, for the log; none when the
   // command line gave the folder or nothing was proposed yet.
@@ -84,6 +85,8 @@ class WizardController {
   // Install asks check first; when it answers false the wizard shows
   // DamagedInstallerText and closes, having written nothing.
   void SetPackageCheck(PackageCheck check) { fPackageCheck = std::move(check); }
+  // The version being installed, for the notice about an installed one.
+  void SetProductVersion(std::u16string version) { fProductVersion = std::move(version); }
 
   // Event handlers.
   void ApplicationEvents1Idle() { RefreshView(); }
@@ -121,6 +124,7 @@ class WizardController {
   std::u16string fProductName;
   std::u16string fExeBaseName;
   std::u16string fCompanyFolder;
+  std::u16string fProductVersion;
   InstallationRun fRun;
   PackageCheck fPackageCheck;
 

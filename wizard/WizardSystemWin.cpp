@@ -4,7 +4,9 @@
 #include <shlobj.h>
 
 
+#include "settings/ProductSettings.h"
 #include "shell/ShellLinks.h"
+#include "shell/UninstallEntry.h"
 #include "shell/VoSysUtils.h"
 
 namespace vo {
@@ -59,6 +61,21 @@ bool ForceDirectories(const std::u16string& folder) {
   }
   if (::CreateDirectoryW(WStr(path), nullptr)) return true;
   return ::GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(path);
+}
+
+std::vector<RegisteredInstallation> FindProductRegistrations() {
+  std::vector<RegisteredInstallation> entries;
+  for (const FoundUninstallEntry& found :
+       FindUninstallEntries(kUninstallRootKeyPath, {LoadProductSetting(kSettingProductNameEn),
+                                                    LoadProductSetting(kSettingProductNameZh)})) {
+    entries.push_back({found.installLocation, found.displayVersion, found.where});
+  }
+  return entries;
+}
+
+bool FileExistsAt(const std::u16string& path) {
+  const DWORD attributes = ::GetFileAttributesW(WStr(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::u16string WizardSystemWin::GetFixedDriveLetters() { return vo::GetFixedDriveLetters(); }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "shell/UniqueHandle.h"
 #include "wizard/WizardController.h"
@@ -25,12 +26,21 @@ std::u16string BrowseForFolder(HWND owner, const std::u16string& prompt);
 // directory, links followed, or was created together with its missing parents.
 bool ForceDirectories(const std::u16string& folder);
 
+// The product's uninstall entries under either language's display name
+// (product settings 1004 and 1005), as the destination proposal takes them.
+std::vector<RegisteredInstallation> FindProductRegistrations();
+
+// True when path names an existing file (not a folder).
+bool FileExistsAt(const std::u16string& path);
+
 class WizardSystemWin : public WizardSystem {
  public:
   void SetOwner(HWND owner) { fOwner = owner; }
 
   std::u16string GetFixedDriveLetters() override;
   std::u16string FindShortcutTargetDir(const std::u16string& productName, const std::u16string& locationKey) override;
+  std::vector<RegisteredInstallation> FindRegisteredInstallations() override { return FindProductRegistrations(); }
+  bool FileExists(const std::u16string& path) override { return FileExistsAt(path); }
   int64_t GetDriveFreeBytes(char16_t letter) override;
   std::u16string FormatByteSize(int64_t size) override;
   std::u16string EnvironmentValue(const std::u16string& name) override;

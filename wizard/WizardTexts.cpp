@@ -1,6 +1,7 @@
 #include "wizard/WizardTexts.h"
 
 #include "settings/Language.h"
+#include "wizard/DestinationFolder.h"
 
 namespace vo {
 
@@ -20,6 +21,10 @@ WizardTexts MakeWizardTexts(int uiLanguage) {
     t.DamagedInstallerText = u"安装程序已损坏，请重新下载。";
     t.BrowsePromptText = u"选择或新建文件夹：";
     t.SpaceAvailableText = u"剩余空间: ";
+    t.UpdateNoticeText = u"此文件夹中已安装版本 %1，将更新为版本 %2。";
+    t.SameNoticeText = u"此文件夹中已安装相同的版本 %1，将重新安装。";
+    t.OlderNoticeText = u"此文件夹中已安装较新的版本 %1，将被旧版本 %2 替换。";
+    t.OtherNoticeText = u"此文件夹中已安装另一版本 (%1)，将被版本 %2 替换。";
   } else {
     t.BackCaption = u"< &Back";
     t.NextCaption = u"&Next >";
@@ -34,6 +39,10 @@ WizardTexts MakeWizardTexts(int uiLanguage) {
     t.DamagedInstallerText = u"The installer is damaged. Please download it again.";
     t.BrowsePromptText = u"Select or create a new folder:";
     t.SpaceAvailableText = u"Space available: ";
+    t.UpdateNoticeText = u"Version %1 is installed in this folder and will be updated to %2.";
+    t.SameNoticeText = u"The same version, %1, is installed in this folder and will be replaced.";
+    t.OlderNoticeText = u"The newer version %1 is installed in this folder and will be replaced by the older %2.";
+    t.OtherNoticeText = u"Another version (%1) is installed in this folder and will be replaced by %2.";
   }
   return t;
 }
@@ -44,6 +53,28 @@ std::u16string NotEnoughSpaceText(int uiLanguage, const std::u16string& needed, 
   }
   return u"There is not enough free space on the destination drive: " + needed + u" needed, " + available +
          u" available.\n\nFree some space or choose another folder, then click Install again.";
+}
+
+std::u16string InstalledVersionNotice(const WizardTexts& texts, const std::u16string& installedVersion,
+                                      const std::u16string& ourVersion) {
+  const std::u16string* format = &texts.OtherNoticeText;
+  switch (CompareVersions(installedVersion, ourVersion)) {
+    case VersionRelation::Older: format = &texts.UpdateNoticeText; break;
+    case VersionRelation::Same: format = &texts.SameNoticeText; break;
+    case VersionRelation::Newer: format = &texts.OlderNoticeText; break;
+    case VersionRelation::Other: break;
+  }
+  // One pass, so a version that itself holds "%2" is not replaced again.
+  std::u16string text;
+  for (size_t i = 0; i < format->size(); ++i) {
+    if ((*format)[i] == u'%' && i + 1 < format->size() && ((*format)[i + 1] == u'1' || (*format)[i + 1] == u'2')) {
+      text += (*format)[i + 1] == u'1' ? installedVersion : ourVersion;
+      ++i;
+    } else {
+      text += (*format)[i];
+    }
+  }
+  return text;
 }
 
 PageTexts MakePageTexts(int uiLanguage, const PageTextInputs& in) {

@@ -22,6 +22,12 @@ struct WizardTexts {
   std::u16string DamagedInstallerText;  // the package fails its digest; nothing was written
   std::u16string BrowsePromptText;
   std::u16string SpaceAvailableText;
+  // The destination page's notice about an installed version, by how it
+  // stands to ours; "%1" is the installed version, "%2" ours.
+  std::u16string UpdateNoticeText;   // installed is older
+  std::u16string SameNoticeText;     // installed is the same
+  std::u16string OlderNoticeText;    // installed is newer: ours replaces it with an older one
+  std::u16string OtherNoticeText;    // not comparable
 };
 
 // uiLanguage 0 gives the Chinese texts, any other value the English ones.
@@ -30,6 +36,11 @@ WizardTexts MakeWizardTexts(int uiLanguage);
 // The drive of the destination folder has less room than the files need
 // (sizes as FormatByteSize writes them); nothing was written.
 std::u16string NotEnoughSpaceText(int uiLanguage, const std::u16string& needed, const std::u16string& available);
+
+// The notice for an installation of installedVersion in the proposed folder,
+// which ourVersion will update or replace (CompareVersions decides which).
+std::u16string InstalledVersionNotice(const WizardTexts& texts, const std::u16string& installedVersion,
+                                      const std::u16string& ourVersion);
 
 // What the page texts are made of.
 struct PageTextInputs {

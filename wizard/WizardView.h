@@ -35,6 +35,10 @@ class WizardView {
   virtual bool FreeSizeVisible() const = 0;
   virtual void SetFreeSizeVisible(bool visible) = 0;
   virtual void SetFreeSizeText(const std::u16string& text) = 0;
+  // The destination page's notice under its header (lblFolderTip): which
+  // version is installed in the proposed folder; shown in both languages
+  // when not empty.
+  virtual void SetFolderNotice(const std::u16string& text) = 0;
 
   virtual bool RunOnExitChecked() const = 0;        // chkRunOnExit
   virtual bool DesktopShortcutChecked() const = 0;  // chkSCOnDesktop

@@ -1,4 +1,5 @@
 #include "uninstall/Removal.h"
+#include "uninstall/Upgrade.h"
 
 #include <gtest/gtest.h>
 
@@ -488,6 +489,95 @@ TEST(FoundRunningTitle, LooksForTheClassWithEitherTitleLikeTheInstaller) {
               }),
               c.found);
   }
+}
+
+}  // namespace
+}  // namespace vo
+
+namespace vo {
+namespace {
+
+UninstallList FilesList(std::vector<std::u16string> files) {
+  UninstallList list;
+  list.files = std::move(files);
+  return list;
+}
+
+TEST(ObsoleteFiles, WhatTheEarlierListHasAndTheNewOneLacks) {
+  struct Case {
+    const char* name;
+    std::vector<std::u16string> earlier, current, obsolete;
+  };
+  const Case cases[] = {
+      {"dropped_file", {u"A.exe", u"Old.dll", u"Uninst.lst"}, {u"A.exe", u"Uninst.lst"}, {u"Old.dll"}},
+      {"letter_case_is_the_same_file", {u"Lang\\ZH.ini"}, {u"lang\\zh.INI"}, {}},
+      {"moved_to_a_folder", {u"help.chm"}, {u"Doc\\help.chm"}, {u"help.chm"}},
+      {"nothing_earlier", {}, {u"A.exe"}, {}},
+      {"everything_dropped", {u"A.exe", u"B\\c.txt"}, {}, {u"A.exe", u"B\\c.txt"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ObsoleteFiles(FilesList(c.earlier), FilesList(c.current)), c.obsolete) << c.name;
+  }
+}
+
+TEST(ObsoleteFiles, RemovalKeepsTheNewFilesTheUsersAndTheirFolders) {
+  FakeSystem system;
+  const UninstallList earlier =
+      FilesList({u"Drawvane.exe", u"Old.dll", u"Plugins\\old\\a.dll", u"Plugins\\b.dll", u"Lang\\x.ini",
+                 u"Skins\\s.dat", u"Uninst.exe", u"Uninst.lst"});
+  const UninstallList current = FilesList({u"Drawvane.exe", u"Plugins\\b.dll", u"Uninst.exe", u"Uninst.lst"});
+  for (const std::u16string& file : earlier.files) system.AddFile(kInstallDir + file);
+  system.AddFile(kInstallDir + u"Lang\\mine.ini");  // the user's own file
+  system.AddFile(kInstallDir + u"Skins\\s.dat");
+  system.locked.insert(kInstallDir + u"Skins\\s.dat");
+
+  const ObsoleteRemovalReport report = RemoveObsoleteFiles(earlier, current, kInstallDir, system);
+  EXPECT_EQ(report.filesRemoved,
+            (std::vector<std::u16string>{kInstallDir + u"Old.dll", kInstallDir + u"Plugins\\old\\a.dll",
+                                         kInstallDir + u"Lang\\x.ini"}));
+  EXPECT_EQ(report.filesLeft, std::vector<std::u16string>{kInstallDir + u"Skins\\s.dat"});
+  EXPECT_EQ(report.foldersRemoved, std::vector<std::u16string>{kInstallDir + u"Plugins\\old"});
+  const std::set<std::u16string, FakeSystem::Less> files = {
+      kInstallDir + u"Drawvane.exe", kInstallDir + u"Plugins\\b.dll", kInstallDir + u"Lang\\mine.ini",
+      kInstallDir + u"Skins\\s.dat", kInstallDir + u"Uninst.exe", kInstallDir + u"Uninst.lst"};
+  EXPECT_EQ(system.files, files);
+  EXPECT_TRUE(system.folders.count(kInstallDir + u"Plugins"));
+  EXPECT_TRUE(system.folders.count(kInstallDir + u"Lang"));
+  EXPECT_TRUE(system.folders.count(kInstallDir.substr(0, kInstallDir.size() - 1)));
+}
+
+TEST(ObsoleteFiles, NothingIsDeletedThroughALink) {
+  FakeSystem system;
+  const UninstallList earlier = FilesList({u"Data\\old.dat", u"Uninst.lst"});
+  system.AddFile(kInstallDir + u"Data\\old.dat");
+  system.folderLinks.insert(kInstallDir + u"Data");
+  const ObsoleteRemovalReport report = RemoveObsoleteFiles(earlier, FilesList({u"Uninst.lst"}), kInstallDir, system);
+  EXPECT_EQ(report.filesBehindLinks, std::vector<std::u16string>{kInstallDir + u"Data\\old.dat"});
+  EXPECT_TRUE(system.files.count(kInstallDir + u"Data\\old.dat") || system.linkedPlace.count(kInstallDir + u"Data\\old.dat"));
+}
+
+// After any chain of upgrades in one folder, the last list names everything
+// still installed, so the uninstaller leaves nothing of the product.
+TEST(ObsoleteFiles, AChainOfUpgradesLeavesNothingForTheUninstallerToMiss) {
+  const std::vector<std::vector<std::u16string>> versions = {
+      {u"Drawvane.exe", u"A.dll", u"Lang\\zh.ini", u"Uninst.exe", u"Uninst.lst"},
+      {u"Drawvane.exe", u"B.dll", u"Lang\\en\\en.ini", u"Uninst.exe", u"Uninst.lst"},
+      {u"Drawvane.exe", u"Plugins\\p.dll", u"Uninst.exe", u"Uninst.lst"},
+  };
+  FakeSystem system;
+  UninstallList installed;
+  for (const auto& files : versions) {
+    const UninstallList next = FilesList(files);
+    for (const std::u16string& file : files) system.AddFile(kInstallDir + file);
+    RemoveObsoleteFiles(installed, next, kInstallDir, system);
+    installed = next;
+  }
+  const RemovalReport report = RunRemoval(installed, kInstallDir, u"C:\\Temp\\Uninst.exe", system);
+  EXPECT_TRUE(report.Complete());
+  EXPECT_TRUE(system.files.empty());
+  const std::u16string installFolder = kInstallDir.substr(0, kInstallDir.size() - 1);
+  for (const std::u16string& folder : system.folders)
+    EXPECT_NE(folder.compare(0, installFolder.size(), installFolder), 0);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "FakeWizard.h"
 #include "app/Global.h"
 #include "datatable/TextConvert.h"
@@ -160,6 +162,104 @@ TEST(DefaultFolder, ProposalTellsWhereItCameFrom) {
     const FolderProposal proposal = ProposeInstallFolder(system, u"Corvenna Drawvane", u"Drawvane", u"Acme");
     EXPECT_EQ(proposal.origin, c.origin);
     EXPECT_EQ(proposal.folder, std::u16string(c.folder));
+  }
+}
+
+// The uninstall entry comes before the shortcuts, and only an entry whose
+// folder still holds the product counts.
+TEST(DefaultFolder, UninstallEntryComesFirstWhenItsFolderHoldsTheProduct) {
+  struct Case {
+    const char* name;
+    std::vector<RegisteredInstallation> entries;
+    std::set<std::u16string> files;
+    bool registryRaises;
+    FolderProposalOrigin origin;
+    const char16_t* folder;
+    const char16_t* version;
+  };
+  const std::u16string ql = u"C:\\Tools\\";
+  const Case cases[] = {
+      {"entry_beats_shortcuts", {{u"E:\\Apps\\Drawvane", u"3.1", u"HKLM"}}, {u"E:\\Apps\\Drawvane\\Uninst.exe"},
+       false, FolderProposalOrigin::UninstallEntry, u"E:\\Apps\\Drawvane", u"3.1"},
+      {"product_exe_is_enough", {{u"E:\\Apps\\Drawvane\\", u"3.1", u"HKLM"}}, {u"E:\\Apps\\Drawvane\\Drawvane.exe"},
+       false, FolderProposalOrigin::UninstallEntry, u"E:\\Apps\\Drawvane", u"3.1"},
+      {"removed_product_proposes_nothing", {{u"E:\\Apps\\Drawvane", u"3.1", u"HKLM"}}, {}, false,
+       FolderProposalOrigin::QuickLaunchShortcut, u"C:\\Tools", u""},
+      {"first_accepted_entry_wins",
+       {{u"E:\\Gone", u"3.0", u"HKLM 64"}, {u"F:\\Kept", u"3.1", u"HKLM 32"}, {u"G:\\Too", u"3.2", u"HKCU"}},
+       {u"F:\\Kept\\Uninst.exe", u"G:\\Too\\Uninst.exe"}, false, FolderProposalOrigin::UninstallEntry, u"F:\\Kept",
+       u"3.1"},
+      {"relative_location_refused", {{u"Apps\\Drawvane", u"3.1", u"HKLM"}}, {u"Apps\\Drawvane\\Uninst.exe"}, false,
+       FolderProposalOrigin::QuickLaunchShortcut, u"C:\\Tools", u""},
+      {"rooted_without_drive_refused", {{u"\\Apps", u"3.1", u"HKLM"}}, {u"\\Apps\\Uninst.exe"}, false,
+       FolderProposalOrigin::QuickLaunchShortcut, u"C:\\Tools", u""},
+      {"share_accepted", {{u"\\\\srv\\share\\Drawvane", u"3.1", u"HKCU"}}, {u"\\\\srv\\share\\Drawvane\\Uninst.exe"},
+       false, FolderProposalOrigin::UninstallEntry, u"\\\\srv\\share\\Drawvane", u"3.1"},
+      {"drive_root", {{u"D:\\", u"1", u"HKLM"}}, {u"D:\\Uninst.exe"}, false, FolderProposalOrigin::UninstallEntry,
+       u"D:", u"1"},
+      {"unreadable_registry_falls_back", {{u"E:\\Apps", u"3.1", u"HKLM"}}, {u"E:\\Apps\\Uninst.exe"}, true,
+       FolderProposalOrigin::QuickLaunchShortcut, u"C:\\Tools", u""},
+  };
+  for (const Case& c : cases) {
+    FakeSystem system;
+    system.shortcutDirs[u"QuickLaunch"] = ql;
+    system.registered = c.entries;
+    system.existingFiles = c.files;
+    system.registryRaises = c.registryRaises;
+    const FolderProposal proposal = ProposeInstallFolder(system, u"Corvenna Drawvane", u"Drawvane", u"Acme");
+    EXPECT_EQ(proposal.origin, c.origin) << c.name;
+    EXPECT_EQ(proposal.folder, std::u16string(c.folder)) << c.name;
+    EXPECT_EQ(proposal.installedVersion, std::u16string(c.version)) << c.name;
+    // The shortcuts are not looked at once an entry was accepted.
+    EXPECT_EQ(system.shortcutLookups.empty(), c.origin == FolderProposalOrigin::UninstallEntry) << c.name;
+  }
+}
+
+TEST(DefaultFolder, VersionsCompareNumericallyPartByPart) {
+  struct Case {
+    const char16_t* installed;
+    const char16_t* ours;
+    VersionRelation relation;
+  };
+  const Case cases[] = {
+      {u"3.1", u"3.2", VersionRelation::Older},
+      {u"3.9", u"3.10", VersionRelation::Older},  // not compared as text
+      {u"3.10", u"3.9", VersionRelation::Newer},
+      {u"3.2", u"3.2", VersionRelation::Same},
+      {u"3.2", u"3.2.0", VersionRelation::Same},  // a missing part is 0
+      {u"3.2.1", u"3.2", VersionRelation::Newer},
+      {u"03.2", u"3.2", VersionRelation::Same},
+      {u"2", u"10", VersionRelation::Older},
+      {u"3.1 beta", u"3.2", VersionRelation::Other},
+      {u"3.2", u"v3.2", VersionRelation::Other},
+      {u"", u"3.2", VersionRelation::Other},
+      {u"3..2", u"3.2", VersionRelation::Other},
+      {u"3.2.", u"3.2", VersionRelation::Other},
+      {u".3", u"3.2", VersionRelation::Other},
+      {u"99999999999999999999999", u"3.2", VersionRelation::Other},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CompareVersions(c.installed, c.ours), c.relation) << Utf16ToUtf8(c.installed) << " vs "
+                                                                << Utf16ToUtf8(c.ours);
+  }
+}
+
+TEST(DefaultFolder, EntryProposalShowsTheInstalledVersion) {
+  Wizard w;
+  w.controller.SetProductVersion(u"3.2");
+  w.system.registered = {{u"E:\\Apps\\Drawvane", u"3.1", u"HKLM"}};
+  w.system.existingFiles = {u"E:\\Apps\\Drawvane\\Uninst.exe"};
+  w.controller.ProposeDefaultFolder();
+  EXPECT_EQ(w.view.setupDirText, u"E:\\Apps\\Drawvane");
+  EXPECT_EQ(w.view.folderNotices,
+            std::vector<std::u16string>{u"Version 3.1 is installed in this folder and will be updated to 3.2."});
+  EXPECT_EQ(w.controller.Proposal()->origin, FolderProposalOrigin::UninstallEntry);
+
+  // Nothing installed, or a folder from the command line: no notice.
+  for (const char16_t* preset : {u"", u"D:\\Else"}) {
+    Wizard plain;
+    plain.controller.ProposeDefaultFolder(preset);
+    EXPECT_TRUE(plain.view.folderNotices.empty());
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ class FakeView : public WizardView {
   std::u16string setupDirText;
   bool freeSizeVisible = true;  // designed state: shown
   std::u16string freeSizeText = u"(designed)";
+  std::vector<std::u16string> folderNotices;
   bool runOnExit = true;
   bool desktopChecked = true;
   bool quickVisible = true;
@@ -49,6 +51,7 @@ class FakeView : public WizardView {
   bool FreeSizeVisible() const override { return freeSizeVisible; }
   void SetFreeSizeVisible(bool visible) override { freeSizeVisible = visible; }
   void SetFreeSizeText(const std::u16string& text) override { freeSizeText = text; }
+  void SetFolderNotice(const std::u16string& text) override { folderNotices.push_back(text); }
   bool RunOnExitChecked() const override { return runOnExit; }
   bool DesktopShortcutChecked() const override { return desktopChecked; }
   bool QuickLaunchVisible() const override { return quickVisible; }
@@ -78,6 +81,9 @@ class FakeSystem : public WizardSystem {
   std::map<char16_t, int64_t> freeBytes;                   // by letter as passed
   std::vector<char16_t> freeBytesQueries;
   std::map<std::u16string, std::u16string> environment;
+  std::vector<RegisteredInstallation> registered;  // what the registry look-up finds
+  bool registryRaises = false;
+  std::set<std::u16string> existingFiles;
   std::u16string browseResult;
   std::vector<std::u16string> browsePrompts;
   bool folderCreates = true;
@@ -93,6 +99,11 @@ class FakeSystem : public WizardSystem {
     auto it = shortcutDirs.find(key);
     return it == shortcutDirs.end() ? std::u16string() : it->second;
   }
+  std::vector<RegisteredInstallation> FindRegisteredInstallations() override {
+    if (registryRaises) throw std::runtime_error("Invalid data type for 'InstallLocation'");
+    return registered;
+  }
+  bool FileExists(const std::u16string& path) override { return existingFiles.count(path) != 0; }
   int64_t GetDriveFreeBytes(char16_t letter) override {
     freeBytesQueries.push_back(letter);
     auto it = freeBytes.find(letter);

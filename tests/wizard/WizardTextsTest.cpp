@@ -120,5 +120,31 @@ INSTANTIATE_TEST_SUITE_P(WizardTexts, Agreement, ::testing::ValuesIn(kAgreements
                            return std::string(info.param.name);
                          });
 
+
+TEST(WizardTexts, InstalledVersionNoticeInBothLanguages) {
+  struct Case {
+    int language;
+    const char16_t* installed;
+    const char16_t* ours;
+    const char16_t* notice;
+  };
+  const Case cases[] = {
+      {kUiEnglish, u"3.1", u"3.2", u"Version 3.1 is installed in this folder and will be updated to 3.2."},
+      {kUiEnglish, u"3.2", u"3.2", u"The same version, 3.2, is installed in this folder and will be replaced."},
+      {kUiEnglish, u"3.10", u"3.9",
+       u"The newer version 3.10 is installed in this folder and will be replaced by the older 3.9."},
+      {kUiEnglish, u"3.1b", u"3.2", u"Another version (3.1b) is installed in this folder and will be replaced by 3.2."},
+      // A version holding "%2" is not read as a placeholder.
+      {kUiEnglish, u"%2", u"3.2", u"Another version (%2) is installed in this folder and will be replaced by 3.2."},
+      {kUiChinese, u"3.1", u"3.2", u"此文件夹中已安装版本 3.1，将更新为版本 3.2。"},
+      {kUiChinese, u"3.2", u"3.2", u"此文件夹中已安装相同的版本 3.2，将重新安装。"},
+      {kUiChinese, u"4", u"3.2", u"此文件夹中已安装较新的版本 4，将被旧版本 3.2 替换。"},
+      {kUiChinese, u"", u"3.2", u"此文件夹中已安装另一版本 ()，将被版本 3.2 替换。"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(InstalledVersionNotice(MakeWizardTexts(c.language), c.installed, c.ours), std::u16string(c.notice));
+  }
+}
+
 }  // namespace
 }  // namespace vo

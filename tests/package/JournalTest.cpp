@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "PackageTestSupport.h"
+#include "package/JournalingFileSystem.h"
+#include "package/PackageFileSystemMemory.h"
+
+namespace vo::test {
+namespace {
+
+const std::u16string kDir = u"C:\\App\\";
+const std::u16string kPackage = u"C:\\Setup.stp";
+
+// The earlier version in C:\App, with a file of the user's.
+void InstallEarlier(MemoryFileSystem& files) {
+  files.PutFile(kDir + u"App.exe", "old exe");
+  files.PutFile(kDir + u"Lang\\zh.ini", "old zh");
+  files.PutFile(kDir + u"Lang\\zh.ini.1.stp-old", "a name already taken");
+  files.PutFile(kDir + u"mine.txt", "the user's");
+}
+
+const std::vector<Member> kNewVersion = {
+    {u"", u"App.exe", "new exe, longer than the old one"},
+    {u"Lang\\", u"zh.ini", "new zh"},
+    {u"Lang\\", u"en.ini", "new en"},
+    {u"", u"Big.dat", std::string(4000, 'x')},
+};
+
+struct Case {
+  const char* name;
+  bool holdOpen;      // zh.ini is held open by another program
+  int64_t freeSpace;  // -1: no limit
+};
+
+TEST(Journal, AFailedUpgradeLeavesTheFolderByteForByteAsBefore) {
+  const Case cases[] = {
+      {"file_held_open", true, -1},
+      {"disk_full_in_the_last_member", false, 200},
+  };
+  for (const Case& c : cases) {
+    MemoryFileSystem files;
+    InstallEarlier(files);
+    const std::map<std::u16string, std::string> before = files.Files();
+    files.PutFile(kPackage, WritePackage(kNewVersion));
+    std::unique_ptr<PackageInputFile> held;
+    if (c.holdOpen) held = files.OpenForReading(kDir + u"Lang\\zh.ini");
+    if (c.freeSpace >= 0) files.SetFreeSpace(c.freeSpace);
+
+    JournalingFileSystem journal(files);
+    const Outcome outcome = Extract(journal, kPackage, kDir);
+    ASSERT_TRUE(outcome.error.has_value()) << c.name;
+    const RollbackReport report = journal.Rollback();
+    held.reset();
+    files.RemoveFile(kPackage);
+    EXPECT_EQ(files.Files(), before) << c.name;
+    EXPECT_TRUE(report.notRestored.empty() && report.notRemoved.empty()) << c.name;
+    EXPECT_FALSE(report.restored.empty()) << c.name;
+  }
+}
+
+TEST(Journal, CommitKeepsTheNewFilesAndDropsTheCopies) {
+  MemoryFileSystem files;
+  InstallEarlier(files);
+  files.PutFile(kPackage, WritePackage(kNewVersion));
+  JournalingFileSystem journal(files);
+  ASSERT_FALSE(Extract(journal, kPackage, kDir).error.has_value());
+  EXPECT_TRUE(journal.Commit().empty());
+  files.RemoveFile(kPackage);
+  const std::map<std::u16string, std::string> expected = {
+      {kDir + u"App.exe", "new exe, longer than the old one"},
+      {kDir + u"Big.dat", std::string(4000, 'x')},
+      {kDir + u"Lang\\en.ini", "new en"},
+      {kDir + u"Lang\\zh.ini", "new zh"},
+      {kDir + u"Lang\\zh.ini.1.stp-old", "a name already taken"},  // not the journal's: it stays
+      {kDir + u"mine.txt", "the user's"},
+  };
+  EXPECT_EQ(files.Files(), expected);
+  // Nothing is left to undo after a commit.
+  const RollbackReport report = journal.Rollback();
+  EXPECT_TRUE(report.restored.empty() && report.removed.empty());
+}
+
+TEST(Journal, ATargetWrittenTwiceRestoresTheEarlierCopy) {
+  MemoryFileSystem files;
+  files.PutFile(kDir + u"App.exe", "old");
+  JournalingFileSystem journal(files);
+  journal.CreateForWriting(kDir + u"App.exe")->Write("first", 5);
+  journal.CreateForWriting(kDir + u"App.exe")->Write("second", 6);
+  const RollbackReport report = journal.Rollback();
+  EXPECT_EQ(report.restored, std::vector<std::u16string>{kDir + u"App.exe"});
+  EXPECT_EQ(files.Files(), (std::map<std::u16string, std::string>{{kDir + u"App.exe", "old"}}));
+}
+
+TEST(Journal, RenameNeverReplaces) {
+  MemoryFileSystem files;
+  files.PutFile(u"C:\\a", "a");
+  files.PutFile(u"C:\\b", "b");
+  files.CreateFolders(u"C:\\d");
+  EXPECT_FALSE(files.RenameNoReplace(u"C:\\a", u"C:\\b"));
+  EXPECT_FALSE(files.RenameNoReplace(u"C:\\a", u"C:\\d"));
+  EXPECT_FALSE(files.RenameNoReplace(u"C:\\missing", u"C:\\c"));
+  EXPECT_TRUE(files.RenameNoReplace(u"C:\\a", u"C:\\c"));
+  EXPECT_EQ(files.Files(), (std::map<std::u16string, std::string>{{u"C:\\b", "b"}, {u"C:\\c", "a"}}));
+}
+
+}  // namespace
+}  // namespace vo::test
