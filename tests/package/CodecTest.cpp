@@ -126,6 +126,7 @@ struct DamageCase {
   std::function<void(PackageParts&)> damage;
   const char* kind;
   const char* messagePart;
+  bool refusedBeforeWriting = false;  // by the frame header, before the member's first write
 };
 
 TEST(PackageCodec, DamagedZstdMembersFailAndLeaveTheTargetEmpty) {
@@ -157,7 +158,7 @@ TEST(PackageCodec, DamagedZstdMembersFailAndLeaveTheTargetEmpty) {
        "read", "packed bytes end before its stream does"},
       {"the frame declares more than the row's size",
        [&](PackageParts& p) { setUnpacked(p, 1, int64_t(members[1].content.size()) - 1); }, "decompress",
-       "holds more than"},
+       "holds more than", true},
       {"the frame declares less than the row's size",
        [&](PackageParts& p) { setUnpacked(p, 1, int64_t(members[1].content.size()) + 1); }, "read",
        "its frame declares"},
@@ -182,6 +183,7 @@ TEST(PackageCodec, DamagedZstdMembersFailAndLeaveTheTargetEmpty) {
     const auto second = ReadBytes(box.Path("inst/second.txt"));
     EXPECT_TRUE(!second || second->empty());
     EXPECT_FALSE(ReadBytes(box.Path("inst/third.txt")));
+    if (c.refusedBeforeWriting) EXPECT_EQ(files.writeSizes, std::vector<size_t>{4});  // first.txt's bytes only
   }
 }
 
