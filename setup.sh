@@ -15,7 +15,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
-  googletest libcrypto++-dev zlib1g-dev libjpeg62-turbo-dev
+  googletest libcrypto++-dev zlib1g-dev libzstd-dev libjpeg62-turbo-dev
   wine wine32 wine64 xvfb xdotool imagemagick fonts-wqy-zenhei locales dpkg-dev python3 python3-pefile
   osslsigncode openssl lintian
 )
@@ -144,6 +144,32 @@ for arch in "${targets[@]}"; do
   cp "$srcdir/zlib.h" "$srcdir/zconf.h" "$zlib_prefix/include/"
   echo "$zlib_recipe" >"$zlib_prefix/recipe"
   rm -rf "$deps/zlib-src"
+done
+
+# zstd, static, decoder only: the installer reads zstd members and never
+# writes them. The size options zstd documents for a small decoder: no forced
+# inlining, the single-symbol Huffman decoder only, the short sequence
+# decoder only, error codes without their strings, no legacy formats, no
+# assembly and no BMI2 paths. (The package tool links Debian's libzstd
+# natively; the Windows package tool writes zlib packages only.)
+zstd_defines="-DZSTD_NO_INLINE -DHUF_FORCE_DECOMPRESS_X1 -DZSTD_FORCE_DECOMPRESS_SEQUENCES_SHORT -DZSTD_STRIP_ERROR_STRINGS -DZSTD_LEGACY_SUPPORT=0 -DZSTD_DISABLE_ASM -DDYNAMIC_BMI2=0 -DZSTD_TRACE=0"
+for arch in "${targets[@]}"; do
+  zstd_recipe="zstd decoder win32-threads $(c_flags_for "$arch") $zstd_defines"
+  zstd_prefix=$deps/zstd-$arch
+  needs_build "$zstd_prefix" "$zstd_recipe" libzstd.a || continue
+  log "fetching and cross-building the zstd decoder for $arch"
+  ensure_source_list
+  srcdir=$(fetch_source libzstd "$deps/zstd-src")
+  rm -rf "$zstd_prefix" && mkdir -p "$zstd_prefix/lib" "$zstd_prefix/include" "$deps/zstd-src/obj"
+  for unit in common/entropy_common common/error_private common/fse_decompress common/zstd_common common/xxhash \
+              decompress/huf_decompress decompress/zstd_ddict decompress/zstd_decompress decompress/zstd_decompress_block; do
+    "$arch-w64-mingw32-gcc-win32" $(c_flags_for "$arch") $zstd_defines -c "$srcdir/lib/$unit.c" \
+      -o "$deps/zstd-src/obj/$(basename "$unit").o"
+  done
+  "$arch-w64-mingw32-ar" rcs "$zstd_prefix/lib/libzstd.a" "$deps"/zstd-src/obj/*.o
+  cp "$srcdir/lib/zstd.h" "$srcdir/lib/zstd_errors.h" "$zstd_prefix/include/"
+  echo "$zstd_recipe" >"$zstd_prefix/recipe"
+  rm -rf "$deps/zstd-src"
 done
 
 # GoogleTest for the Windows target (the native build uses /usr/src/googletest

@@ -8,7 +8,9 @@
 // child process so that its peak memory is its own. It prints the times, the
 // ratio, the output rate and the peak memory of each: the baseline holds the
 // largest member's packed and unpacked bytes, ExtractPackage streams through
-// fixed buffers and should stay flat whatever the members' sizes.
+// fixed buffers and should stay flat whatever the members' sizes. Unless
+// --zlib-only, it also packs the same payload with zstd and extracts that
+// package in the same rounds, so sizes, times and peaks sit side by side.
 
 #include <algorithm>
 #include <chrono>
@@ -31,6 +33,8 @@
 #include <zlib.h>
 
 #include "package/MemberInflater.h"
+#include "package/MemberZstdDecoder.h"
+#include "package/PackageCodec.h"
 #include "package/PackageExtractor.h"
 #include "package/PackageFileSystem.h"
 #include "package/PackageReader.h"
@@ -48,6 +52,7 @@ struct Settings {
   int files = 300;
   int runs = 5;
   int level = 9;
+  bool zstd = true;  // also pack the same payload with zstd and extract it side by side
 };
 
 // ---- payload -------------------------------------------------------------
@@ -126,7 +131,7 @@ struct Built {
 
 // Generates the payload file by file and packs each as it is made, so the
 // benchmark process itself never holds more than one file.
-Built BuildPackage(const Settings& settings, const fs::path& packagePath) {
+Built BuildPackage(const Settings& settings, const fs::path& packagePath, vo::PackageCodec codec) {
   Payload payload(20261210);
   const int large = 4;
   const int64_t largeBytes = settings.totalBytes * 45 / 100;
@@ -137,6 +142,7 @@ Built BuildPackage(const Settings& settings, const fs::path& packagePath) {
   std::unique_ptr<vo::PackageOutputFile> out = files->CreateForWriting(packagePath.u16string());
   vo::PackageWriterOptions options;
   options.level = settings.level;
+  options.codec = codec;
   vo::PackageWriter writer(*out, options);
   Built built;
 
@@ -247,7 +253,7 @@ double Median(std::vector<double> values) {
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: extract_bench [--dir FOLDER] [--keep] [--size-mb N] [--files N] [--runs N] [--level N]\n"
+               "usage: extract_bench [--dir FOLDER] [--keep] [--size-mb N] [--files N] [--runs N] [--level N] [--zlib-only]\n"
                "  --dir    work folder (default: a new folder in the system's temporary folder)\n"
                "  --keep   leave the payload, the package and the outputs in the work folder\n");
   std::exit(2);
@@ -269,6 +275,7 @@ int main(int argc, char** argv) {
     else if (arg == "--files") settings.files = std::stoi(value());
     else if (arg == "--runs") settings.runs = std::max(1, std::stoi(value()));
     else if (arg == "--level") settings.level = std::stoi(value());
+    else if (arg == "--zlib-only") settings.zstd = false;
     else Usage();
   }
   bool madeWork = false;
@@ -280,61 +287,90 @@ int main(int argc, char** argv) {
   }
   fs::create_directories(settings.work);
   const fs::path package = settings.work / "bench.stp";
+  const fs::path zstdPackage = settings.work / "bench-zstd.stp";
 
-  std::printf("building the payload and packing it (level %d) in %s ...\n", settings.level, settings.work.c_str());
+  std::printf("building the payload and packing it (zlib level %d%s) in %s ...\n", settings.level,
+              settings.zstd ? ", then zstd" : "", settings.work.c_str());
   std::fflush(stdout);
   auto packStart = Clock::now();
-  Built built = BuildPackage(settings, package);
+  Built built = BuildPackage(settings, package, vo::PackageCodec::Zlib);
   double packSeconds = std::chrono::duration<double>(Clock::now() - packStart).count();
   ::malloc_trim(0);
   const double unpackedMb = double(built.unpacked) / (1 << 20);
-  std::printf("payload: %d files, %.1f MB; package %.1f MB (packed in %.1f s); largest member packed+unpacked %.1f MB\n",
+  std::printf("payload: %d files, %.1f MB; zlib package %.2f MB (packed in %.1f s); largest member packed+unpacked %.1f MB\n",
               built.members, unpackedMb, double(built.packed) / (1 << 20), packSeconds,
               double(built.largestPair) / (1 << 20));
+  Built zstdBuilt;
+  if (settings.zstd) {
+    packStart = Clock::now();
+    zstdBuilt = BuildPackage(settings, zstdPackage, vo::PackageCodec::Zstd);  // the same payload: same seed
+    packSeconds = std::chrono::duration<double>(Clock::now() - packStart).count();
+    ::malloc_trim(0);
+    std::printf("zstd package (level %d, window 2^%d) %.2f MB (packed in %.1f s), %.3f of the zlib package\n",
+                vo::kZstdLevel, vo::kZstdWindowLog, double(zstdBuilt.packed) / (1 << 20), packSeconds,
+                double(zstdBuilt.packed) / double(built.packed));
+  }
 
-  std::vector<double> baseTimes, extractTimes;
-  long basePeak = 0, extractPeak = 0, baseStart = 0, extractStart = 0;
+  // The extractions side by side, in an order that turns with every run.
+  struct Contender {
+    const char* name;
+    void (*extract)(const fs::path&, const fs::path&);
+    fs::path package;
+    std::vector<double> times;
+    long peak = 0;
+    long start = 0;
+  };
+  std::vector<Contender> contenders = {{"baseline", ExtractBaseline, package, {}, 0, 0},
+                                       {"ExtractPackage", ExtractWithPackageCode, package, {}, 0, 0}};
+  if (settings.zstd) contenders.push_back({"ExtractPackage zstd", ExtractWithPackageCode, zstdPackage, {}, 0, 0});
   for (int run = 0; run < settings.runs; ++run) {
-    for (int which = 0; which < 2; ++which) {
-      const bool baseline = (run + which) % 2 == 0;  // alternate the order between runs
-      const fs::path into = settings.work / (baseline ? "out-baseline" : "out-extract");
+    for (size_t turn = 0; turn < contenders.size(); ++turn) {
+      Contender& c = contenders[(size_t(run) + turn) % contenders.size()];
+      const fs::path into = settings.work / "out";
       fs::remove_all(into);
       fs::create_directories(into);
       ::sync();
-      Measure m = RunInChild(baseline ? ExtractBaseline : ExtractWithPackageCode, package, into);
-      (baseline ? baseTimes : extractTimes).push_back(m.seconds);
-      long& peak = baseline ? basePeak : extractPeak;
-      peak = std::max(peak, m.peakKb);
-      (baseline ? baseStart : extractStart) = m.startKb;
-      std::printf("  run %d %-14s %7.3f s  peak %7.1f MB\n", run + 1, baseline ? "baseline" : "ExtractPackage",
-                  m.seconds, double(m.peakKb) / 1024);
+      Measure m = RunInChild(c.extract, c.package, into);
+      c.times.push_back(m.seconds);
+      c.peak = std::max(c.peak, m.peakKb);
+      c.start = m.startKb;
+      std::printf("  run %d %-20s %7.3f s  peak %7.1f MB\n", run + 1, c.name, m.seconds, double(m.peakKb) / 1024);
       std::fflush(stdout);
     }
   }
 
-  const double base = Median(baseTimes);
-  const double extract = Median(extractTimes);
-  const double baseBest = *std::min_element(baseTimes.begin(), baseTimes.end());
-  const double extractBest = *std::min_element(extractTimes.begin(), extractTimes.end());
   std::printf("\nmedian of %d runs (best in brackets)\n", settings.runs);
-  std::printf("  baseline (inflate in memory + plain writes): %7.3f s (%.3f)  %7.1f MB/s  peak %7.1f MB (%.1f MB above start)\n",
-              base, baseBest, unpackedMb / base, double(basePeak) / 1024, double(basePeak - baseStart) / 1024);
-  std::printf("  ExtractPackage:                              %7.3f s (%.3f)  %7.1f MB/s  peak %7.1f MB (%.1f MB above start)\n",
-              extract, extractBest, unpackedMb / extract, double(extractPeak) / 1024,
-              double(extractPeak - extractStart) / 1024);
-  std::printf("  ratio ExtractPackage / baseline: median %.3f, best %.3f (%s the 10%% goal)\n", extract / base,
-              extractBest / baseBest, extract <= base * 1.10 ? "within" : "OUTSIDE");
+  const char* const labels[] = {"baseline (inflate in memory + plain writes):", "ExtractPackage (zlib):",
+                                "ExtractPackage (zstd):"};
+  for (size_t i = 0; i < contenders.size(); ++i) {
+    const Contender& c = contenders[i];
+    const double median = Median(c.times);
+    const double best = *std::min_element(c.times.begin(), c.times.end());
+    const int64_t packed = i == 2 ? zstdBuilt.packed : built.packed;
+    std::printf("  %-45s %7.3f s (%.3f)  %7.1f MB/s  peak %7.1f MB (%.1f MB above start)  package %.2f MB\n",
+                labels[i], median, best, unpackedMb / median, double(c.peak) / 1024, double(c.peak - c.start) / 1024,
+                double(packed) / (1 << 20));
+  }
+  const double base = Median(contenders[0].times);
+  const double extract = Median(contenders[1].times);
+  std::printf("  ratio ExtractPackage / baseline: median %.3f (%s the 10%% goal)\n", extract / base,
+              extract <= base * 1.10 ? "within" : "OUTSIDE");
+  if (settings.zstd) {
+    std::printf("  zstd / zlib: size %.3f, extraction time %.3f\n", double(zstdBuilt.packed) / double(built.packed),
+                Median(contenders[2].times) / extract);
+  }
   std::printf("  largest member packed + unpacked: %.1f MB (what the baseline holds at most); "
-              "ExtractPackage's buffers: %.2f MB\n",
+              "ExtractPackage's buffers: %.2f MB (zstd adds its window, at most %d MiB)\n",
               double(built.largestPair) / (1 << 20),
-              double(vo::MemberInflater::kInputBufferSize + vo::MemberInflater::kOutputBufferSize) / (1 << 20));
+              double(vo::MemberInflater::kInputBufferSize + vo::MemberInflater::kOutputBufferSize) / (1 << 20),
+              (1 << vo::MemberZstdDecoder::kWindowLog) >> 20);
 
   if (!settings.keep) {
     std::error_code ec;
     if (madeWork) {
       fs::remove_all(settings.work, ec);
     } else {
-      for (const char* name : {"bench.stp", "out-baseline", "out-extract"}) fs::remove_all(settings.work / name, ec);
+      for (const char* name : {"bench.stp", "bench-zstd.stp", "out"}) fs::remove_all(settings.work / name, ec);
     }
   }
   return 0;

@@ -16,7 +16,7 @@ enum class PackageErrorKind {
   Table,       // the file table cannot be decrypted, parsed or read
   Create,      // a target file cannot be created
   Write,       // a target file does not take all of its bytes
-  Decompress,  // a member is not the zlib stream its row describes
+  Decompress,  // a member is not the zlib stream or zstd frame its row describes, or its codec is unknown
   OutOfMemory, // a member's buffers cannot be allocated
 };
 

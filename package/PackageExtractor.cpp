@@ -9,6 +9,8 @@
 
 #include "package/MemberInflater.h"
 #include "package/MemberPath.h"
+#include "package/MemberZstdDecoder.h"
+#include "package/PackageCodec.h"
 #include "package/PackageError.h"
 #include "package/PackageReader.h"
 
@@ -47,6 +49,7 @@ class Extraction {
       CreateInstallFolder();
       return;
     }
+    fCodec = ReadPackageCodec(*fInput, fPackageFile);
     PackageFileTable table(*tableText, fPassphrase, fPackageFile);
     tableText.reset();
 
@@ -133,21 +136,22 @@ class Extraction {
                                                       std::to_string(fPosition) + " run past the end of the package (" +
                                                       std::to_string(fFileSize) + " bytes)");
     }
-    if (unpacked > MaxInflatedSize(packed)) {
-      throw EPackageError(PackageErrorKind::Decompress, context + std::to_string(packed) +
-                                                            " packed bytes cannot inflate to the " +
+    const bool zstd = fCodec == PackageCodec::Zstd;
+    if (unpacked > (zstd ? MaxZstdDecodedSize(packed) : MaxInflatedSize(packed))) {
+      throw EPackageError(PackageErrorKind::Decompress, context + std::to_string(packed) + " packed bytes cannot " +
+                                                            (zstd ? "decode" : "inflate") + " to the " +
                                                             std::to_string(unpacked) + " bytes its row gives");
     }
     if (packed == 0 && unpacked == 0) return;  // nothing stored, an empty file
 
-    InflateResult result = Inflater(context).Inflate(
-        packed, unpacked,
-        [&](uint8_t* buffer, size_t count) {
-          if (fInput->Read(buffer, count) != count) {
-            throw EPackageError(PackageErrorKind::Read, context + "the package ended inside its packed bytes");
-          }
-        },
-        [&](const uint8_t* data, size_t count) { target.Write(data, count); });
+    auto read = [&](uint8_t* buffer, size_t count) {
+      if (fInput->Read(buffer, count) != count) {
+        throw EPackageError(PackageErrorKind::Read, context + "the package ended inside its packed bytes");
+      }
+    };
+    auto write = [&](const uint8_t* data, size_t count) { target.Write(data, count); };
+    InflateResult result = zstd ? Decoder<MemberZstdDecoder>(fZstdDecoder, context).Decode(packed, unpacked, read, write)
+                                : Decoder<MemberInflater>(fInflater, context).Inflate(packed, unpacked, read, write);
     ThrowIfFailed(result, context, unpacked);
     fPosition += packed;
   }
@@ -156,27 +160,29 @@ class Extraction {
   // and kept for the others. No member holds more packed bytes than the
   // package or more unpacked bytes than the largest row gives, so a package of
   // small files gets small buffers.
-  MemberInflater& Inflater(const std::string& context) {
-    if (!fInflater) {
+  template <typename MemberDecoder>
+  MemberDecoder& Decoder(std::unique_ptr<MemberDecoder>& decoder, const std::string& context) {
+    if (!decoder) {
       const size_t input = size_t(std::min<int64_t>(fFileSize, int64_t(MemberInflater::kInputBufferSize)));
       const size_t output = size_t(std::min<int64_t>(fLargestMember, int64_t(MemberInflater::kOutputBufferSize)));
       try {
-        fInflater = std::make_unique<MemberInflater>(input, output);
+        decoder = std::make_unique<MemberDecoder>(input, output);
       } catch (const std::bad_alloc&) {
         throw EPackageError(PackageErrorKind::OutOfMemory,
                             context + "cannot allocate " + std::to_string(input + output) + " bytes for its buffers");
       }
     }
-    return *fInflater;
+    return *decoder;
   }
 
-  static void ThrowIfFailed(const InflateResult& result, const std::string& context, int32_t unpacked) {
+  void ThrowIfFailed(const InflateResult& result, const std::string& context, int32_t unpacked) const {
     const std::string detail = result.detail.empty() ? "" : " (" + result.detail + ")";
+    const char* const stream = fCodec == PackageCodec::Zstd ? "zstd frame" : "zlib stream";
     switch (result.outcome) {
       case InflateOutcome::Complete: return;
       case InflateOutcome::EndedEarly:
         throw EPackageError(PackageErrorKind::Read, context + "its stream ends after " + std::to_string(result.produced) +
-                                                        " of its " + std::to_string(unpacked) + " bytes");
+                                                        " of its " + std::to_string(unpacked) + " bytes" + detail);
       case InflateOutcome::InputExhausted:
         throw EPackageError(PackageErrorKind::Read,
                             context + "its packed bytes end before its stream does (" + std::to_string(result.produced) +
@@ -187,9 +193,10 @@ class Extraction {
       case InflateOutcome::NeedsDictionary:
         throw EPackageError(PackageErrorKind::Decompress, context + "its stream asks for a preset dictionary");
       case InflateOutcome::DataError:
-        throw EPackageError(PackageErrorKind::Decompress, context + "its data is not a valid zlib stream" + detail);
+        throw EPackageError(PackageErrorKind::Decompress, context + "its data is not a valid " + stream + detail);
       case InflateOutcome::OutOfMemory:
-        throw EPackageError(PackageErrorKind::OutOfMemory, context + "zlib could not allocate its state");
+        throw EPackageError(PackageErrorKind::OutOfMemory, context + (fCodec == PackageCodec::Zstd ? "zstd" : "zlib") +
+                                                             " could not allocate its state");
     }
   }
 
@@ -200,6 +207,8 @@ class Extraction {
   PackageFileSystem& fFileSystem;
   std::unique_ptr<PackageInputFile> fInput;
   std::unique_ptr<MemberInflater> fInflater;
+  std::unique_ptr<MemberZstdDecoder> fZstdDecoder;
+  PackageCodec fCodec = PackageCodec::Zlib;
   int64_t fFileSize = 0;
   int64_t fPosition = 0;
   int32_t fLargestMember = 0;  // the largest unpacked size in the table

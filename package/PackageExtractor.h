@@ -17,8 +17,9 @@
 // created. A system-folder row whose file already exists
 // is skipped (never overwritten) with one forward seek; every other member is
 // streamed: its file is created with CREATE_ALWAYS, and its packed bytes are
-// read, inflated and written through fixed buffers (MemberInflater), so the
-// memory used does not grow with the size of a member. The target name is
+// read, decoded and written through fixed buffers (MemberInflater for zlib,
+// MemberZstdDecoder for zstd, as the tail's codec mark says: PackageCodec.h),
+// so the memory used does not grow with the size of a member. The target name is
 // the part of FileName after its last "\", "/" or ":".
 //
 // After each written member the progress callback gets done / total * 100

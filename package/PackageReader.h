@@ -2,16 +2,19 @@
 // Reading a setup package: the tail at its end, the file table the tail
 // points to, and the table's rows.
 //
-// A package is a run of zlib streams (one per member, in table row order, no
+// A package is a run of zlib streams or zstd frames (one per member, in table row order, no
 // padding), then the table text (an envelope in printable ASCII), its length
 // as a signed 32-bit little-endian number, and a short tail that a reader
 // finds from the end of the file. Two probe bytes select one of four tails:
 //
 //   layout  byte at E-2   second probe            bytes after the length field
-//   A       0x14          E-3 is 0x0A             3  (the writer's: 0A 14 xx)
+//   A       0x14          E-3 is 0x0A             3  (the writer's: 0A 14 mark)
 //   B       0x14          E-3 is not 0x0A         22
 //   C       not 0x14      E-10 is 0x0A            10
 //   D       not 0x14      E-10 is not 0x0A        29
+//
+// Layout A's last byte marks the members' codec: 0x02 zlib streams, 0x03
+// zstd frames (PackageCodec.h, which reads it); other layouts are zlib.
 //
 // The table's columns: 0 target folder, 1 file name (its "," and "|" stored
 // as U+001A and U+001B), 2 packed size, 3 unpacked size, 4 (optional)

@@ -7,6 +7,9 @@
 #include <memory>
 
 #include <zlib.h>
+#if VO_ZSTD_COMPRESSOR
+#include <zstd.h>
+#endif
 
 #include "crypt/AnsiCodePage.h"
 #include "crypt/SuiteCipher.h"
@@ -97,6 +100,86 @@ class StreamDeflater {
   std::unique_ptr<uint8_t[]> fOutput;
 };
 
+[[noreturn]] void NoZstd() {
+  throw InvalidArgument(
+      "this package tool cannot write zstd packages (it carries the zstd decoder only): use --compression zlib "
+      "or Compression=zlib, or make the package with the native package tool");
+}
+
+#if VO_ZSTD_COMPRESSOR
+// Owns a ZSTD_CCtx and the buffers a writer feeds it from and drains it
+// into, like StreamDeflater. Every frame records its content size (the
+// decoder refuses a frame that declares another size than its row) and its
+// checksum.
+class StreamZstdCompressor {
+ public:
+  StreamZstdCompressor(int level, int windowLog) : fContext(ZSTD_createCCtx()) {
+    if (fContext == nullptr) throw std::bad_alloc();
+    for (auto [parameter, value] : {std::pair{ZSTD_c_compressionLevel, level}, std::pair{ZSTD_c_windowLog, windowLog},
+                                    std::pair{ZSTD_c_checksumFlag, 1}, std::pair{ZSTD_c_contentSizeFlag, 1}}) {
+      if (ZSTD_isError(ZSTD_CCtx_setParameter(fContext, parameter, value))) {
+        ZSTD_freeCCtx(fContext);
+        throw Error("zstd cannot start compressing at level " + std::to_string(level) + ", window 2^" +
+                    std::to_string(windowLog));
+      }
+    }
+  }
+  ~StreamZstdCompressor() { ZSTD_freeCCtx(fContext); }
+  StreamZstdCompressor(const StreamZstdCompressor&) = delete;
+  StreamZstdCompressor& operator=(const StreamZstdCompressor&) = delete;
+
+  // As StreamDeflater::Compress, giving one zstd frame.
+  template <typename Next, typename Room, typename Made>
+  int64_t Compress(int64_t size, Next&& next, Room&& room, Made&& made) {
+    ZSTD_CCtx_reset(fContext, ZSTD_reset_session_only);
+    if (ZSTD_isError(ZSTD_CCtx_setPledgedSrcSize(fContext, uint64_t(size)))) throw Error("zstd cannot start a new frame");
+    ZSTD_inBuffer in{nullptr, 0, 0};
+    int64_t unread = size;
+    int64_t packed = 0;
+    for (;;) {
+      if (in.pos == in.size && unread > 0) {
+        const size_t count = size_t(std::min<int64_t>(unread, int64_t(PackageWriter::kInputBufferSize)));
+        in = ZSTD_inBuffer{next(count), count, 0};
+        unread -= int64_t(count);
+      }
+      ZSTD_outBuffer out{room(), PackageWriter::kOutputBufferSize, 0};
+      const ZSTD_EndDirective mode = unread == 0 ? ZSTD_e_end : ZSTD_e_continue;
+      const size_t rc = ZSTD_compressStream2(fContext, &out, &in, mode);
+      if (ZSTD_isError(rc)) throw Error(std::string("zstd failed while compressing: ") + ZSTD_getErrorName(rc));
+      made(out.pos);
+      packed += int64_t(out.pos);
+      if (mode == ZSTD_e_end && rc == 0) return packed;
+    }
+  }
+
+  uint8_t* InputBuffer() {
+    if (!fInput) fInput.reset(new uint8_t[PackageWriter::kInputBufferSize]);
+    return fInput.get();
+  }
+  uint8_t* OutputBuffer() {
+    if (!fOutput) fOutput.reset(new uint8_t[PackageWriter::kOutputBufferSize]);
+    return fOutput.get();
+  }
+
+ private:
+  ZSTD_CCtx* fContext;
+  std::unique_ptr<uint8_t[]> fInput;
+  std::unique_ptr<uint8_t[]> fOutput;
+};
+#else
+// This build carries the zstd decoder only.
+class StreamZstdCompressor {
+ public:
+  StreamZstdCompressor(int, int) { NoZstd(); }
+  template <typename Next, typename Room, typename Made>
+  int64_t Compress(int64_t, Next&&, Room&&, Made&&) {
+    NoZstd();
+  }
+  uint8_t* InputBuffer() { NoZstd(); }
+  uint8_t* OutputBuffer() { NoZstd(); }
+};
+#endif
+
 void CheckLevel(int level) {
   if (level < 0 || level > 9) throw InvalidArgument("compression level " + std::to_string(level) + " is not 0 to 9");
 }
@@ -117,6 +200,28 @@ std::string CompressMember(const void* data, size_t size, int level) {
       },
       [&] { return deflater.OutputBuffer(); },
       [&](size_t produced) { packed.append(reinterpret_cast<const char*>(deflater.OutputBuffer()), produced); });
+  return packed;
+}
+
+#if VO_ZSTD_COMPRESSOR
+bool CanWriteZstd() { return true; }
+#else
+bool CanWriteZstd() { return false; }
+#endif
+
+std::string CompressMemberZstd(const void* data, size_t size, int level, int windowLog) {
+  StreamZstdCompressor compressor(level, windowLog);
+  const auto* from = static_cast<const uint8_t*>(data);
+  std::string packed;
+  compressor.Compress(
+      int64_t(size),
+      [&](size_t count) {
+        const uint8_t* piece = from;
+        from += count;
+        return piece;
+      },
+      [&] { return compressor.OutputBuffer(); },
+      [&](size_t produced) { packed.append(reinterpret_cast<const char*>(compressor.OutputBuffer()), produced); });
   return packed;
 }
 
@@ -221,12 +326,30 @@ void CheckWriterOptions(const PackageWriterOptions& options) {
   if (options.level < 0 || options.level > 9) {
     throw InvalidArgument("compression level " + std::to_string(options.level) + " is not 0 to 9");
   }
+  if (options.codec != PackageCodec::Zlib && options.codec != PackageCodec::Zstd) {
+    throw InvalidArgument("codec " + std::to_string(int(options.codec)) + " is neither zlib nor zstd");
+  }
+  if (options.codec == PackageCodec::Zstd && !CanWriteZstd()) NoZstd();
 }
 
 class PackageWriter::Deflater : public StreamDeflater {
  public:
   using StreamDeflater::StreamDeflater;
 };
+
+class PackageWriter::ZstdCompressor : public StreamZstdCompressor {
+ public:
+  using StreamZstdCompressor::StreamZstdCompressor;
+};
+
+uint8_t* PackageWriter::InputBuffer() {
+  if (fOptions.codec == PackageCodec::Zstd) {
+    if (!fZstd) fZstd = std::make_unique<ZstdCompressor>(kZstdLevel, kZstdWindowLog);
+    return fZstd->InputBuffer();
+  }
+  if (!fDeflater) fDeflater = std::make_unique<Deflater>(fOptions.level);
+  return fDeflater->InputBuffer();
+}
 
 PackageWriter::PackageWriter(PackageOutputFile& output, const PackageWriterOptions& options)
     : fOutput(output), fOptions(options) {
@@ -261,16 +384,25 @@ void PackageWriter::AddStreamed(const std::u16string& targetFolder, const std::u
                                 bool useInstallDir, int64_t size,
                                 const std::function<const uint8_t*(size_t)>& next) {
   CheckMember(targetFolder, fileName, size);
-  if (!fDeflater) fDeflater = std::make_unique<Deflater>(fOptions.level);
   fBroken = true;
-  const int64_t packed = fDeflater->Compress(
-      size, next, [&] { return fDeflater->OutputBuffer(); },
-      [&](size_t count) {
-        if (fWritten + int64_t(count) > kFormatLimit) {
-          throw LengthError("with file " + Quoted(fileName) + " the package grows past 2147483647 bytes");
-        }
-        if (count > 0) Put(fDeflater->OutputBuffer(), count);
-      });
+  auto compress = [&](auto& compressor) {
+    return compressor.Compress(
+        size, next, [&] { return compressor.OutputBuffer(); },
+        [&](size_t count) {
+          if (fWritten + int64_t(count) > kFormatLimit) {
+            throw LengthError("with file " + Quoted(fileName) + " the package grows past 2147483647 bytes");
+          }
+          if (count > 0) Put(compressor.OutputBuffer(), count);
+        });
+  };
+  int64_t packed = 0;
+  if (fOptions.codec == PackageCodec::Zstd) {
+    if (!fZstd) fZstd = std::make_unique<ZstdCompressor>(kZstdLevel, kZstdWindowLog);
+    packed = compress(*fZstd);
+  } else {
+    if (!fDeflater) fDeflater = std::make_unique<Deflater>(fOptions.level);
+    packed = compress(*fDeflater);
+  }
   fBroken = false;
   fUnpackedTotal += size;
   fRows.push_back(FileTableRowCells(targetFolder, fileName, int32_t(packed), int32_t(size), useInstallDir));
@@ -281,10 +413,9 @@ void PackageWriter::AddMember(const std::u16string& targetFolder, const std::u16
   const int64_t size = source.Size();
   CheckMember(targetFolder, fileName, size);
   source.Seek(0);
-  if (!fDeflater) fDeflater = std::make_unique<Deflater>(fOptions.level);
+  uint8_t* const buffer = InputBuffer();
   int64_t delivered = 0;
   AddStreamed(targetFolder, fileName, useInstallDir, size, [&](size_t count) {
-    uint8_t* buffer = fDeflater->InputBuffer();
     const size_t got = source.Read(buffer, count);
     delivered += int64_t(got);
     if (got != count) {
@@ -349,7 +480,8 @@ void PackageWriter::Finish() {
   const std::u16string tableText = FormatFileTable(fRows);
   TableDerivedRandom random(tableText);
   std::string tail =
-      PackageTail(SealFileTable(tableText, u"", fOptions.cipherIndex, fOptions.hashIndex, std::ref(random)));
+      PackageTail(SealFileTable(tableText, u"", fOptions.cipherIndex, fOptions.hashIndex, std::ref(random)),
+                  TailLayout::A, uint8_t(fOptions.codec));
   if (fWritten + int64_t(tail.size()) > kFormatLimit) {
     throw LengthError("with its file table the package grows past 2147483647 bytes");
   }

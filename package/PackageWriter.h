@@ -1,9 +1,10 @@
 #pragma once
 // Writing setup packages: what the package tool builds and what the tests
 // make their fixtures with. A package is written in layout A: the members as
-// zlib streams in row order, the file table in its text form sealed as an
-// envelope (one byte per character), its length (signed 32-bit little-endian)
-// and the bytes 0A 14 02.
+// zlib streams (or zstd frames) in row order, the file table in its text form
+// sealed as an envelope (one byte per character), its length (signed 32-bit
+// little-endian) and the bytes 0A 14 and the codec's mark (02 for zlib, 03
+// for zstd: PackageCodec.h).
 //
 // The pieces are public so that tests can assemble packages that are wrong
 // on purpose (other tails, damaged members, malformed rows).
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "package/PackageCodec.h"
 #include "package/PackageFileSystem.h"
 #include "text/Error.h"
 
@@ -23,6 +25,14 @@ namespace vo {
 constexpr int kDefaultCipherIndex = 5;  // Rijndael
 constexpr int kDefaultHashIndex = 3;    // SHA-256
 constexpr int kDefaultLevel = 9;
+// zstd members: level 19 with an 8 MiB window (the largest the installer's
+// decoder accepts, MemberZstdDecoder::kWindowLog).
+constexpr int kZstdLevel = 19;
+constexpr int kZstdWindowLog = 23;
+
+// Whether this build can write zstd packages (the Windows package tool
+// carries the decoder only).
+bool CanWriteZstd();
 
 // One zlib-format stream (RFC 1950) of data at compression level 0..9: the
 // bytes PackageWriter writes for the same data.
@@ -30,6 +40,12 @@ std::string CompressMember(const void* data, size_t size, int level = kDefaultLe
 inline std::string CompressMember(const std::string& data, int level = kDefaultLevel) {
   return CompressMember(data.data(), data.size(), level);
 }
+
+// One zstd frame of data with its content size and checksum, at kZstdLevel
+// and kZstdWindowLog unless told otherwise: the bytes PackageWriter writes
+// for the same data. Raises InvalidArgument where CanWriteZstd() is false.
+std::string CompressMemberZstd(const void* data, size_t size, int level = kZstdLevel, int windowLog = kZstdWindowLog);
+inline std::string CompressMemberZstd(const std::string& data) { return CompressMemberZstd(data.data(), data.size()); }
 
 // The cells of one table row: target folder, file name, packed size,
 // unpacked size, and "-1" as a fifth cell when useInstallDir.
@@ -70,10 +86,12 @@ void CheckTargetFolder(const std::u16string& targetFolder);
 struct PackageWriterOptions {
   int cipherIndex = kDefaultCipherIndex;
   int hashIndex = kDefaultHashIndex;
-  int level = kDefaultLevel;
+  int level = kDefaultLevel;  // zlib's level; zstd members use kZstdLevel
+  PackageCodec codec = PackageCodec::Zlib;
 };
 
-// Raises InvalidArgument for a cipher, hash or level out of range.
+// Raises InvalidArgument for a cipher, hash or level out of range, and for
+// zstd where this build cannot write it.
 void CheckWriterOptions(const PackageWriterOptions& options);
 
 // Streams a package into an output file, one member at a time. Members are
@@ -113,15 +131,18 @@ class PackageWriter {
 
  private:
   class Deflater;
+  class ZstdCompressor;
 
   void CheckMember(const std::u16string& targetFolder, const std::u16string& fileName, int64_t size) const;
   void AddStreamed(const std::u16string& targetFolder, const std::u16string& fileName, bool useInstallDir,
                    int64_t size, const std::function<const uint8_t*(size_t)>& next);
   void Put(const void* data, size_t count);
+  uint8_t* InputBuffer();
 
   PackageOutputFile& fOutput;
   PackageWriterOptions fOptions;
   std::unique_ptr<Deflater> fDeflater;
+  std::unique_ptr<ZstdCompressor> fZstd;
   std::vector<std::vector<std::u16string>> fRows;
   int64_t fWritten = 0;
   int64_t fUnpackedTotal = 0;

@@ -51,6 +51,7 @@ const std::vector<ProductSettingKey>& ProductSettingKeys() {
       {kSettingHomePageZh, 0, "HomePageZh", "home page in the Chinese uninstall entry"},
       {0, kUiEnglish, "LicenseEn", "UTF-8 text file with the English licence agreement"},
       {0, kUiChinese, "LicenseZh", "UTF-8 text file with the Chinese licence agreement"},
+      {0, kToolSetting, "Compression", "zlib (default) or best: the strongest codec the installer reads (zstd)"},
   };
   return keys;
 }
@@ -104,7 +105,14 @@ ProductSettingsFile ParseProductSettingsFile(std::string_view bytes, const std::
       std::optional<std::u16string> value = Utf8ToUtf16(Strip(line.substr(equals + 1)));
       if (!value) Fail(where, "the value is not UTF-8 text (save the file as UTF-8)");
       file.lines[key->name] = lineNumber;
-      if (key->id) {
+      if (key->uiLanguage == kToolSetting) {
+        std::string lower;
+        for (char16_t c : *value) lower += c >= u'A' && c <= u'Z' ? char(c - u'A' + u'a') : char(c < 0x80 ? c : '?');
+        if (lower != "zlib" && lower != "zstd" && lower != "best") {
+          Fail(where, std::string(key->name) + " must be zlib, best or zstd, not " + std::string(Strip(line.substr(equals + 1))));
+        }
+        file.compression = lower;
+      } else if (key->id) {
         file.settings[key->id] = std::move(*value);
       } else {
         file.licenseFiles[key->uiLanguage] = std::move(*value);

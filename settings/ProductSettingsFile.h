@@ -12,7 +12,8 @@
 // (letter case ignored), the value everything after the first "=" with white
 // space removed at both ends. The two licence keys name a UTF-8 text file,
 // relative to the product folder, that replaces the built-in licence wording
-// in that language; every other key is a string-table entry. An unknown key,
+// in that language; Compression (zlib, the default, or best / zstd) is read
+// by the package tool alone; every other key is a string-table entry. An unknown key,
 // a key given twice (by id or by name), or a line of another form is an error
 // that names the file and the line. A key that is not given reads as the
 // empty text.
@@ -24,9 +25,12 @@
 
 namespace vo {
 
+constexpr int kToolSetting = -1;
+
 struct ProductSettingKey {
   int id;            // string-table id, or 0 for a licence file
-  int uiLanguage;    // for a licence file: the language it replaces
+  int uiLanguage;    // for a licence file: the language it replaces; kToolSetting for
+                     // a setting only the package tool reads
   const char* name;  // the key's name in product.ini
   const char* meaning;
 };
@@ -42,6 +46,7 @@ struct ProductSettingsFile {
   std::map<int, std::u16string> settings;      // id -> value, only the ids given
   std::map<int, std::u16string> licenseFiles;  // uiLanguage -> file name as written
   std::map<std::string, int> lines;            // key name -> line it was given on
+  std::string compression;                     // "zlib", "zstd", "best" (lower case) or empty
 
   // The value of id, or the empty text when the file does not give it.
   std::u16string Setting(int id) const;

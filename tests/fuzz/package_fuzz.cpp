@@ -10,11 +10,12 @@
 //      text (widened to UTF-16), sealed here as an envelope; the rest are the
 //      members; one more byte picks the tail layout;
 //   2  a well-formed package whose members, rows and bytes the input shapes:
-//      up to six members with contents, target folders, names and zlib
-//      window sizes chosen by the input, then the input's edits to the rows' sizes and to the bytes
+//      zlib or zstd (one byte, marked in the tail), up to six members with
+//      contents, target folders, names and zlib or zstd window sizes and
+//      levels chosen by the input, then the input's edits to the rows' sizes and to the bytes
 //      of the members, the tail layout, and how much room the disk has left
 //      (a full disk fails a write half-way through a member).
-// Mode 1 reaches the table's rows and mode 2 the inflater and the writes;
+// Mode 1 reaches the table's rows and mode 2 both decoders and the writes;
 // mode 0 keeps the tail reader honest.
 //
 // Besides the sanitizers' checks: the progress never leaves 0..100 or goes
@@ -128,6 +129,13 @@ std::string Deflate(const std::string& content, int level, uint8_t tuning) {
   return stream;
 }
 
+// A zstd frame as the writer makes it, at a level (1 to 4 keeps runs fast) and
+// a window of 2^10 to 2^25 bytes the input picks: windows above the
+// decoder's limit must be refused, not allocated.
+std::string ZstdFrame(const std::string& content, uint8_t tuning) {
+  return CompressMemberZstd(content.data(), content.size(), 1 + tuning % 4, 10 + (tuning >> 2) % 16);
+}
+
 struct Package {
   std::string bytes;
   std::optional<int64_t> freeSpace;  // room left on the disk; nullopt: plenty
@@ -140,12 +148,13 @@ Package FromMembers(Input& in) {
   static const char16_t* const names[] = {u"a.txt", u"b,c.dll", u"sub\\d.bin", u"", u"..", u"e|f", u"x:y"};
   std::vector<std::string> streams;
   std::vector<std::vector<std::u16string>> rows;
+  const bool zstd = (in.Byte() & 1) != 0;
   const int count = in.Byte() % 7;
   for (int i = 0; i < count; ++i) {
     const uint8_t shape = in.Byte();
     std::string content = in.Take(in.Byte());
     if (shape & 0x80) content = std::string(size_t(in.Word()), char(shape));  // long runs inflate a lot
-    streams.push_back(Deflate(content, shape % 10, in.Byte()));
+    streams.push_back(zstd ? ZstdFrame(content, in.Byte()) : Deflate(content, shape % 10, in.Byte()));
     rows.push_back(FileTableRowCells(folders[shape % 9], names[(shape >> 4) % 7], int32_t(streams.back().size()),
                                      int32_t(content.size()), (shape & 0x40) != 0));
   }
@@ -173,7 +182,8 @@ Package FromMembers(Input& in) {
     return package;  // a name the text form cannot carry: the tail is missing
   }
   std::u16string envelope = SealEnvelope(text, u"", 6, 1, FixedRandom());
-  package.bytes += PackageTail(std::string(envelope.begin(), envelope.end()), PickLayout(in.Byte()));
+  package.bytes += PackageTail(std::string(envelope.begin(), envelope.end()), PickLayout(in.Byte()),
+                               uint8_t(zstd ? PackageCodec::Zstd : PackageCodec::Zlib));
   const uint8_t room = in.Byte();
   if (room & 0x80) package.freeSpace = int64_t(room & 0x7F) * 509;
   return package;

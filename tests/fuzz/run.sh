@@ -36,7 +36,7 @@ CXX=${CXX:-clang++}
 # Sources in coverage-ignore.txt get no coverage feedback (see there why).
 ignorelist=$root/tests/fuzz/coverage-ignore.txt
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
-       -fno-omit-frame-pointer -fsanitize-coverage-ignorelist="$ignorelist" -I"$root")
+       -fno-omit-frame-pointer -fsanitize-coverage-ignorelist="$ignorelist" -I"$root" -DVO_ZSTD_COMPRESSOR=1)
 # Objects of different flags never mix: each set of flags has its own folder.
 objdir=$out/obj-$(echo "$CXX ${flags[*]}" | sha1sum | cut -c1-12)
 mkdir -p "$objdir"
@@ -83,7 +83,7 @@ archive=$out/lib$name-core.a
 rm -f "$archive"
 ar rcs "$archive" "${objects[@]}"
 
-"$CXX" "${flags[@]}" -fsanitize=fuzzer "$target_src" "$archive" -lz -o "$out/$name"
+"$CXX" "${flags[@]}" -fsanitize=fuzzer "$target_src" "$archive" -lz -lzstd -o "$out/$name"
 
 corpus=$out/$name-corpus
 artifacts=$out/$name-artifacts

@@ -26,11 +26,14 @@ TEST(PackageTail, EveryLayoutReadsTheSameTable) {
   };
   const Case cases[] = {
       {"A as written", TailLayout::A, 0x02, ""},
-      {"A with final byte 0x00", TailLayout::A, 0x00, ""},
-      {"A with final byte 0xFF", TailLayout::A, 0xFF, ""},
+      // Only layout A's last byte is the codec mark (CodecTest.cpp): the
+      // other tails are zlib whatever their last byte.
       {"B", TailLayout::B, 0x02, ""},
+      {"B with final byte 0xFF", TailLayout::B, 0xFF, ""},
       {"C", TailLayout::C, 0x02, ""},
+      {"C with final byte 0x00", TailLayout::C, 0x00, ""},
       {"D", TailLayout::D, 0x02, ""},
+      {"D with final byte 0x03", TailLayout::D, 0x03, ""},
       {"A followed by seven more bytes reads as C", TailLayout::A, 0x02, std::string(7, '\x33')},
   };
   for (const Case& c : cases) {

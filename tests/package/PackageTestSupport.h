@@ -114,10 +114,10 @@ struct PackageParts {
   }
 };
 
-inline PackageParts MakeParts(const std::vector<Member>& members) {
+inline PackageParts MakeParts(const std::vector<Member>& members, PackageCodec codec = PackageCodec::Zlib) {
   PackageParts parts;
   for (const Member& m : members) {
-    parts.streams.push_back(CompressMember(m.content));
+    parts.streams.push_back(codec == PackageCodec::Zstd ? CompressMemberZstd(m.content) : CompressMember(m.content));
     parts.rows.push_back(FileTableRowCells(m.folder, m.name, int32_t(parts.streams.back().size()),
                                            int32_t(m.content.size()), m.useInstallDir));
   }

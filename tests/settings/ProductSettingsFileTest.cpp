@@ -37,12 +37,12 @@ const ParseCase kParseCases[] = {
      "1001 = a\r\n\r\n1006 = b\r\n",
      {},
      "product.ini:3: unknown setting 1006 (known: "
-     "1001 (WindowClass), 1002 (WindowTitle), 1003 (WindowTitleAlt), 1004 (ProductNameEn), 1005 (ProductNameZh), 1009 (Freeware), 1010 (ExeName), 1011 (Version), 1012 (RequiredSpace), 1013 (CompanyFolder), 1014 (PublisherEn), 1015 (PublisherZh), 1016 (HomePageEn), 1017 (HomePageZh), LicenseEn, LicenseZh)"},
+     "1001 (WindowClass), 1002 (WindowTitle), 1003 (WindowTitleAlt), 1004 (ProductNameEn), 1005 (ProductNameZh), 1009 (Freeware), 1010 (ExeName), 1011 (Version), 1012 (RequiredSpace), 1013 (CompanyFolder), 1014 (PublisherEn), 1015 (PublisherZh), 1016 (HomePageEn), 1017 (HomePageZh), LicenseEn, LicenseZh, Compression)"},
     {"id_with_a_leading_zero_is_another_id",
      "01001 = a\n",
      {},
      "product.ini:1: unknown setting 01001 (known: "
-     "1001 (WindowClass), 1002 (WindowTitle), 1003 (WindowTitleAlt), 1004 (ProductNameEn), 1005 (ProductNameZh), 1009 (Freeware), 1010 (ExeName), 1011 (Version), 1012 (RequiredSpace), 1013 (CompanyFolder), 1014 (PublisherEn), 1015 (PublisherZh), 1016 (HomePageEn), 1017 (HomePageZh), LicenseEn, LicenseZh)"},
+     "1001 (WindowClass), 1002 (WindowTitle), 1003 (WindowTitleAlt), 1004 (ProductNameEn), 1005 (ProductNameZh), 1009 (Freeware), 1010 (ExeName), 1011 (Version), 1012 (RequiredSpace), 1013 (CompanyFolder), 1014 (PublisherEn), 1015 (PublisherZh), 1016 (HomePageEn), 1017 (HomePageZh), LicenseEn, LicenseZh, Compression)"},
     {"repeated_id", "1001 = a\n# again\n1001 = b\n", {}, "product.ini:3: setting 1001 given twice (also on line 1)"},
     {"repeated_by_name_and_id", "windowclass = a\n1001 = b\n", {}, "product.ini:2: setting 1001 given twice (also on line 1)"},
     {"line_without_equals_sign", "\n1001 TfrmImageEditor\n", {}, "product.ini:2: expected '<setting> = <value>'"},
@@ -50,7 +50,10 @@ const ParseCase kParseCases[] = {
      {{1001, u"TfrmImageEditor"}, {1010, u"Drawvane"}, {1013, u"Acme"}}, ""},
     {"byte_order_mark_after_the_start", "1001 = a\n\xEF\xBB\xBF" "1002 = b\n", {},
      "product.ini:2: unknown setting \xEF\xBB\xBF" "1002 (known: "
-     "1001 (WindowClass), 1002 (WindowTitle), 1003 (WindowTitleAlt), 1004 (ProductNameEn), 1005 (ProductNameZh), 1009 (Freeware), 1010 (ExeName), 1011 (Version), 1012 (RequiredSpace), 1013 (CompanyFolder), 1014 (PublisherEn), 1015 (PublisherZh), 1016 (HomePageEn), 1017 (HomePageZh), LicenseEn, LicenseZh)"},
+     "1001 (WindowClass), 1002 (WindowTitle), 1003 (WindowTitleAlt), 1004 (ProductNameEn), 1005 (ProductNameZh), 1009 (Freeware), 1010 (ExeName), 1011 (Version), 1012 (RequiredSpace), 1013 (CompanyFolder), 1014 (PublisherEn), 1015 (PublisherZh), 1016 (HomePageEn), 1017 (HomePageZh), LicenseEn, LicenseZh, Compression)"},
+    {"compression_is_for_the_tool_not_the_string_table", "Compression = Best\n1001 = a\n", {{1001, u"a"}}, ""},
+    {"compression_names_a_codec", "1001 = a\ncompression = lzma\n", {},
+     "product.ini:2: Compression must be zlib, best or zstd, not lzma"},
     {"value_not_utf8", "1001 = a\n1004 = \xC4\xE3\n", {}, "product.ini:2: the value is not UTF-8 text (save the file as UTF-8)"},
 };
 
@@ -84,6 +87,13 @@ TEST(ProductSettingsFile, LicenceFilesAndPlaces) {
   EXPECT_TRUE(file.settings.count(1011));
   EXPECT_EQ(file.Place("p.ini", 1011), "p.ini:5");
   EXPECT_EQ(file.Place("p.ini", 1009), "p.ini");
+}
+
+TEST(ProductSettingsFile, CompressionReadsInLowerCase) {
+  for (auto [text, codec] : {std::pair{"ZSTD", "zstd"}, std::pair{"best", "best"}, std::pair{"Zlib", "zlib"}}) {
+    EXPECT_EQ(ParseProductSettingsFile(std::string("Compression = ") + text, "product.ini").compression, codec);
+  }
+  EXPECT_EQ(ParseProductSettingsFile("1001 = a", "product.ini").compression, "");
 }
 
 TEST(ProductSettingsFile, MissingIdReadsAsEmptyText) {

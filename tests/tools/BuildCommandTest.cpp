@@ -196,6 +196,43 @@ TEST(BuildWithoutUninstaller, AddsNothingAndLetsTheManifestShipItsOwn) {
   EXPECT_FALSE(fs::exists(w.box.Path("install/Uninst.lst")));
 }
 
+// The codec comes from --compression, else product.ini's Compression, else
+// zlib; the tail's last byte marks it and `stpack list` names it.
+TEST(BuildCompression, CommandLineOverProductSettingsOverZlib) {
+  struct Case {
+    const char* name;
+    const char* productLine;  // appended to product.ini
+    std::vector<std::string> arguments;
+    uint8_t mark;
+  };
+  const Case cases[] = {
+      {"default", "", {}, 0x02},
+      {"product_best", "Compression = best\r\n", {}, 0x03},
+      {"product_zstd_overridden", "Compression = zstd\r\n", {"--compression", "zlib"}, 0x02},
+      {"command_line_best", "", {"--compression=best"}, 0x03},
+      {"command_line_zstd_without_product", "", {"--compression", "ZSTD"}, 0x03},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Workspace w;
+    WriteBytes(w.box.Path("product.ini"), std::string(kProductIni) + c.productLine);
+    std::vector<std::string> arguments = {"--product", "@product.ini"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    ASSERT_EQ(w.Build("src/payload.manifest", arguments), 0) << Console().err;
+    const std::string expectedCodec = c.mark == 0x03 ? "zstd" : "zlib";
+    EXPECT_NE(Console().out.find(", " + expectedCodec + " level "), std::string::npos) << Console().out;
+    const std::optional<std::string> package = ReadBytes(w.box.Path("out.stp"));
+    ASSERT_TRUE(package);
+    EXPECT_EQ(uint8_t(package->back()), c.mark);
+    w.ExtractInstallFolder();
+    EXPECT_EQ(ReadBytes(w.box.Path("install/ReadMe.txt")), "content of ReadMe.txt");
+
+    ResetConsole();
+    ASSERT_EQ(stpack::Run({u"list", w.Arg("out.stp")}), 0) << Console().err;
+    EXPECT_NE(Console().out.find(", " + expectedCodec + " members"), std::string::npos) << Console().out;
+  }
+}
+
 struct FailureCase {
   const char* name;
   std::vector<std::string> arguments;  // after "build src/payload.manifest -o out.stp"
@@ -246,6 +283,12 @@ const FailureCase kFailureCases[] = {
     {"product_settings_file_missing",
      {"--product", "@missing.ini"}, "", "", "tool", 1,
      {"missing.ini: product settings file not found"}},
+    {"unknown_compression",
+     {"--no-uninstaller", "--compression", "lzma"}, "", "", "tool", 2,
+     {"--compression takes zlib, zstd or best, not \"lzma\""}},
+    {"unknown_compression_in_product_settings",
+     {"--product", "@product.ini"}, "", "1001 = TfrmImageEditor\nCompression = xz\n", "tool", 1,
+     {"product.ini:2: Compression must be zlib, best or zstd, not xz"}},
     {"flag_given_a_value",
      {"--no-uninstaller=yes"}, "", "", "tool", 2,
      {"option \"--no-uninstaller\" takes no value"}},

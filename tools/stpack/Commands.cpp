@@ -14,6 +14,7 @@
 #include "crypt/SuiteCipher.h"
 #include "datatable/TextConvert.h"
 #include "package/PackageDigest.h"
+#include "package/PackageCodec.h"
 #include "package/PackageError.h"
 #include "package/PackageExtractor.h"
 #include "package/PackageFileSystem.h"
@@ -444,15 +445,24 @@ std::string PackageSummary(const PackageStats& stats, const PackageWriterOptions
   return std::to_string(stats.members) + " member" + (stats.members == 1 ? "" : "s") + ", " +
          std::to_string(stats.unpackedBytes) + " bytes packed into " + std::to_string(stats.packedBytes) +
          " (cipher " + std::to_string(options.cipherIndex) + " " + CipherName(options.cipherIndex) + ", hash " +
-         std::to_string(options.hashIndex) + " " + HashName(options.hashIndex) + ", level " +
-         std::to_string(options.level) + ")";
+         std::to_string(options.hashIndex) + " " + HashName(options.hashIndex) + ", " + CodecName(options.codec) +
+         " level " + std::to_string(options.codec == PackageCodec::Zstd ? kZstdLevel : options.level) + ")";
 }
 
-void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options,
-                  const std::optional<UninstallerSource>& uninstaller) {
+PackageCodec ChooseCodec(const std::optional<PackageCodec>& commandLine, const ProductSettingsFile* settings,
+                         PackageCodec fallback) {
+  if (commandLine) return *commandLine;
+  if (settings && !settings->compression.empty()) return CodecFromName(settings->compression).value_or(fallback);
+  return fallback;
+}
+
+void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& givenOptions,
+                  const std::optional<UninstallerSource>& uninstaller, const std::optional<PackageCodec>& compression) {
   std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
   std::optional<ProductSettingsFile> settings;
   if (uninstaller) settings = ReadProductSettingsFile(*files, uninstaller->productSettings);
+  PackageWriterOptions options = givenOptions;
+  options.codec = ChooseCodec(compression, settings ? &*settings : nullptr, givenOptions.codec);
   std::vector<SourceItem> items = CollectPackageItems(*files, source, output, uninstaller, settings ? &*settings : nullptr,
                                                       uninstaller ? U8(uninstaller->productSettings) : "");
   CheckWriterOptions(options);  // before any file is created
@@ -513,10 +523,12 @@ void ListPackage(const std::u16string& package) {
              source.installerCheck->detail + "\n");
   }
   std::unique_ptr<PackageFileSystem>& files = source.files;
+  std::string codec;
   std::string sealedBy;
   {
     std::unique_ptr<PackageInputFile> input = files->OpenForReading(package);
     std::optional<std::string> text = ReadTableText(*input, package);
+    if (text) codec = std::string(", ") + CodecName(ReadPackageCodec(*input, package)) + " members";
     if (text && text->size() >= 10) {
       const int cipher = uint8_t((*text)[3]) - uint8_t((*text)[8]);
       const int hash = uint8_t((*text)[4]) - uint8_t((*text)[9]);
@@ -531,7 +543,7 @@ void ListPackage(const std::u16string& package) {
 
   std::string out = U8(package) + ": " + std::to_string(entries.size()) + " member" + (entries.size() == 1 ? "" : "s") +
                     ", " + std::to_string(packed) + " bytes packed, " + std::to_string(unpacked) + " unpacked" +
-                    sealedBy + "\n";
+                    codec + sealedBy + "\n";
   out += Pad("#", 5, true) + Pad("Offset", 12, true) + Pad("Packed", 12, true) + Pad("Unpacked", 12, true) + "  " +
          Pad("Flags", 15, false) + Pad("Target folder", 20, false) + "File name\n";
   for (size_t i = 0; i < entries.size(); ++i) {

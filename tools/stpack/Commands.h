@@ -6,7 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "package/PackageCodec.h"
 #include "package/PackageWriter.h"
+#include "settings/ProductSettingsFile.h"
 #include "text/Error.h"
 
 namespace vo::stpack {
@@ -30,8 +32,16 @@ struct UninstallerSource {
 // behind on failure), with the uninstaller and its list as the last two
 // members unless uninstaller is empty. Every check (sources, names, the
 // uninstaller, the product settings) is made before output is created.
+// The members' codec: compression when given, else the product settings'
+// Compression when --product is read, else options.codec.
 void BuildPackage(const std::u16string& source, const std::u16string& output, const PackageWriterOptions& options,
-                  const std::optional<UninstallerSource>& uninstaller);
+                  const std::optional<UninstallerSource>& uninstaller,
+                  const std::optional<PackageCodec>& compression = std::nullopt);
+
+// The codec a package is written with: the command line's, else the product
+// settings' Compression, else fallback.
+PackageCodec ChooseCodec(const std::optional<PackageCodec>& commandLine, const ProductSettingsFile* settings,
+                         PackageCodec fallback);
 
 struct MakeOptions {
   std::u16string productFolder;
@@ -41,6 +51,7 @@ struct MakeOptions {
   bool noUninstaller = false;
   bool uncheckedSettings = false;  // write settings the installer cannot use (tests)
   PackageWriterOptions package;
+  std::optional<PackageCodec> compression;  // --compression; else product.ini's Compression
 };
 
 // Turns a product folder into its installer: checks everything, writes the

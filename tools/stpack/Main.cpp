@@ -1,7 +1,7 @@
 // stpack: makes and inspects setup packages.
 //
 //   stpack build SOURCE -o OUT.stp --product product.ini [--uninstaller FILE]
-//                [--cipher N] [--hash N] [--level N]
+//                [--cipher N] [--hash N] [--level N] [--compression zlib|zstd|best]
 //   stpack build SOURCE -o OUT.stp --no-uninstaller [...]
 //   stpack list PACKAGE
 //   stpack extract PACKAGE FOLDER [--system-dir FOLDER]
@@ -36,21 +36,25 @@ const char kUsage[] =
     "      empty payload/ folder for the product's files.\n"
     "  stpack make FOLDER [-o OUT.exe] [--stub SetupStub.exe] [--uninstaller FILE]\n"
     "              [--no-uninstaller] [--cipher N] [--hash N] [--level N]\n"
+    "              [--compression zlib|zstd|best]\n"
     "      Turns the product folder (product.ini, payload/ or payload.manifest,\n"
     "      optional pictures) into its installer, <ExeName>Setup.exe by default.\n"
     "      The stub and Uninst.exe are found beside stpack or in\n"
     "      ../share/corvenna-setup/. --unchecked-settings writes settings the\n"
     "      installer cannot use, for testing its own refusals.\n"
     "  stpack build SOURCE -o OUT.stp --product product.ini [--uninstaller FILE]\n"
-    "               [--cipher N] [--hash N] [--level N]\n"
+    "               [--cipher N] [--hash N] [--level N] [--compression zlib|zstd|best]\n"
     "  stpack build SOURCE -o OUT.stp --no-uninstaller [--cipher N] [--hash N] [--level N]\n"
+    "               [--compression zlib|zstd|best]\n"
     "      SOURCE is a manifest file (see the manual, below) or a folder tree.\n"
     "      The uninstaller Uninst.exe and its list Uninst.lst, made from the\n"
     "      product settings file --product, go last into the install folder.\n"
     "      --uninstaller names the program, by default Uninst.exe beside stpack;\n"
     "      --no-uninstaller adds neither (and --product is then ignored).\n"
     "      --cipher 0-8 (default 5, Rijndael), --hash 0-4 (default 3, SHA-256),\n"
-    "      --level 0-9 (default 9).\n"
+    "      --level 0-9 (default 9) for zlib members. --compression chooses the\n"
+    "      members' codec over product.ini's Compression: zlib (the default) or\n"
+    "      best, which is zstd (level 19, 8 MiB window).\n"
     "  stpack list PACKAGE|INSTALLER\n"
     "  stpack extract PACKAGE|INSTALLER FOLDER [--system-dir FOLDER]\n"
     "      \"$System$\" and \"$Third$\" members go to --system-dir, by default\n"
@@ -167,11 +171,20 @@ std::optional<UninstallerSource> UninstallerFromCommandLine(const CommandLine& l
   return source;
 }
 
+// --compression zlib|zstd|best, or nullopt when not given.
+std::optional<PackageCodec> Compression(const CommandLine& line) {
+  auto it = line.options.find(u"--compression");
+  if (it == line.options.end()) return std::nullopt;
+  std::optional<PackageCodec> codec = CodecFromName(Utf16ToUtf8(it->second));
+  if (!codec) throw UsageError("--compression takes zlib, zstd or best, not " + Quoted(it->second));
+  return codec;
+}
+
 void Dispatch(const std::vector<std::u16string>& arguments) {
   const std::u16string command = arguments.empty() ? u"" : arguments[0];
   if (command == u"build") {
     CommandLine line = Parse(arguments, {u"-o", u"--output", u"--cipher", u"--hash", u"--level", u"--product",
-                                         u"--uninstaller"},
+                                         u"--uninstaller", u"--compression"},
                              {u"--no-uninstaller"});
     ExpectPositional(line, 1);
     auto output = line.options.find(u"--output");
@@ -180,10 +193,10 @@ void Dispatch(const std::vector<std::u16string>& arguments) {
     options.cipherIndex = Number(line, u"--cipher", kDefaultCipherIndex, 0, 8);
     options.hashIndex = Number(line, u"--hash", kDefaultHashIndex, 0, 4);
     options.level = Number(line, u"--level", kDefaultLevel, 0, 9);
-    BuildPackage(line.positional[0], output->second, options, UninstallerFromCommandLine(line));
+    BuildPackage(line.positional[0], output->second, options, UninstallerFromCommandLine(line), Compression(line));
   } else if (command == u"make") {
     CommandLine line = Parse(arguments, {u"-o", u"--output", u"--stub", u"--uninstaller", u"--cipher", u"--hash",
-                                         u"--level"},
+                                         u"--level", u"--compression"},
                              {u"--no-uninstaller", u"--unchecked-settings"});
     ExpectPositional(line, 1);
     MakeOptions options;
@@ -201,6 +214,7 @@ void Dispatch(const std::vector<std::u16string>& arguments) {
     options.package.cipherIndex = Number(line, u"--cipher", kDefaultCipherIndex, 0, 8);
     options.package.hashIndex = Number(line, u"--hash", kDefaultHashIndex, 0, 4);
     options.package.level = Number(line, u"--level", kDefaultLevel, 0, 9);
+    options.compression = Compression(line);
     MakeInstaller(options);
   } else if (command == u"init") {
     CommandLine line = Parse(arguments, {});

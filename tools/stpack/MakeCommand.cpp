@@ -137,12 +137,15 @@ std::u16string DefaultOutputName(const ProductFolder& product) {
 
 }  // namespace
 
-void MakeInstaller(const MakeOptions& options) {
+void MakeInstaller(const MakeOptions& givenOptions) {
   std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
-  CheckWriterOptions(options.package);
+  CheckWriterOptions(givenOptions.package);
 
   // Read and check everything before anything is written.
-  ProductFolder product = ReadProductFolder(*files, options.productFolder, !options.uncheckedSettings);
+  ProductFolder product = ReadProductFolder(*files, givenOptions.productFolder, !givenOptions.uncheckedSettings);
+  MakeOptions options = givenOptions;
+  options.package.codec = ChooseCodec(options.compression, &product.settings, options.package.codec);
+  CheckWriterOptions(options.package);
   const std::u16string output = options.output ? *options.output : DefaultOutputName(product);
   std::optional<UninstallerSource> uninstaller;
   if (!options.noUninstaller) {
