@@ -18,17 +18,6 @@ namespace {
 
 std::string U8(const std::u16string& text) { return Utf16ToUtf8(text); }
 
-// The proposal's sources without any window.
-class QuietProposalSource final : public FolderProposalSource {
- public:
-  std::u16string FindShortcutTargetDir(const std::u16string& productName, const std::u16string& locationKey) override {
-    return vo::FindShortcutTargetDir(productName, locationKey, /*withUserInterface=*/false);
-  }
-  std::u16string EnvironmentValue(const std::u16string& name) override { return GetEnvironmentText(name); }
-  std::vector<RegisteredInstallation> FindRegisteredInstallations() override { return FindProductRegistrations(); }
-  bool FileExists(const std::u16string& path) override { return FileExistsAt(path); }
-};
-
 std::u16string WithBackslash(std::u16string folder) {
   if (folder.empty() || folder.back() != u'\\') folder += u'\\';
   return folder;
@@ -62,7 +51,7 @@ EarlierInstallation SurveyEarlierInstallation(const ProductSettings& settings, c
       InstallerLog().Write("The destination folder holds an installation listing " +
                            std::to_string(earlier.listHere->files.size()) + " files; it is updated");
 
-    QuietProposalSource source;
+    WindowlessProposalSource source;
     const FolderProposal found =
         ProposeInstallFolder(source, settings.ProductName, settings.ExeBaseName, settings.CompanyFolder);
     if (found.origin == FolderProposalOrigin::ProgramFiles) return earlier;

@@ -19,18 +19,6 @@ namespace {
 
 std::string U8(const std::u16string& text) { return Utf16ToUtf8(text); }
 
-// The wizard's proposal sources, without any window: a shortcut whose target
-// moved is given up rather than searched for with the shell's dialog.
-class SilentProposalSource final : public FolderProposalSource {
- public:
-  std::u16string FindShortcutTargetDir(const std::u16string& productName, const std::u16string& locationKey) override {
-    return vo::FindShortcutTargetDir(productName, locationKey, /*withUserInterface=*/false);
-  }
-  std::u16string EnvironmentValue(const std::u16string& name) override { return GetEnvironmentText(name); }
-  std::vector<RegisteredInstallation> FindRegisteredInstallations() override { return FindProductRegistrations(); }
-  bool FileExists(const std::u16string& path) override { return FileExistsAt(path); }
-};
-
 bool IsFullPath(const std::u16string& folder) {
   return (folder.size() >= 3 && folder[1] == u':' && folder[2] == u'\\') ||
          (folder.size() >= 3 && folder[0] == u'\\' && folder[1] == u'\\');
@@ -70,7 +58,7 @@ int RunSilentSetup(const SetupCommandLine& command) {
   if (!folder.empty()) {
     log.Write("Destination folder (/D=): " + U8(folder));
   } else {
-    SilentProposalSource source;
+    WindowlessProposalSource source;
     const FolderProposal proposal = ProposeInstallFolder(source, settings.ProductName, settings.ExeBaseName,
                                                          settings.CompanyFolder);
     folder = proposal.folder;

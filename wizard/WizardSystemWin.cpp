@@ -104,4 +104,13 @@ void WizardSystemWin::RunProgram(const std::u16string& program, const std::u16st
   vo::RunProgram(program, parameters);  // the handle is not needed and is closed here
 }
 
+std::u16string WindowlessProposalSource::FindShortcutTargetDir(const std::u16string& productName,
+                                                              const std::u16string& locationKey) {
+  return vo::FindShortcutTargetDir(productName, locationKey, /*withUserInterface=*/false);
+}
+
+std::u16string WindowlessProposalSource::EnvironmentValue(const std::u16string& name) {
+  return GetEnvironmentText(name);
+}
+
 }  // namespace vo

@@ -33,6 +33,17 @@ std::vector<RegisteredInstallation> FindProductRegistrations();
 // True when path names an existing file (not a folder).
 bool FileExistsAt(const std::u16string& path);
 
+// The proposal's sources without any window, for the silent installation and
+// the look for an earlier copy: a shortcut whose target moved is given up
+// rather than searched for with the shell's dialog.
+class WindowlessProposalSource final : public FolderProposalSource {
+ public:
+  std::u16string FindShortcutTargetDir(const std::u16string& productName, const std::u16string& locationKey) override;
+  std::u16string EnvironmentValue(const std::u16string& name) override;
+  std::vector<RegisteredInstallation> FindRegisteredInstallations() override { return FindProductRegistrations(); }
+  bool FileExists(const std::u16string& path) override { return FileExistsAt(path); }
+};
+
 class WizardSystemWin : public WizardSystem {
  public:
   void SetOwner(HWND owner) { fOwner = owner; }
