@@ -617,7 +617,7 @@ void TForm1::Impl::ApplyTexts() {
   // replaces the built-in wording.
   const std::u16string ownLicense = LoadProductLicense(uiLanguage);
   const std::vector<std::u16string> lines =
-      ownLicense.empty() ? LicenseAgreementLines(uiLanguage, settings.ProductName, settings.IsFreeware)
+      ownLicense.empty() ? LicenseAgreementLines(uiLanguage, settings.ProductName, settings.IsFreeware, settings.Publisher)
                          : LicenseTextLines(ownLicense);
   std::u16string agreement;
   for (size_t i = 0; i < lines.size(); ++i) agreement += (i ? u"\r\n" : u"") + lines[i];

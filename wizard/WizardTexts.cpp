@@ -1,6 +1,7 @@
 #include "wizard/WizardTexts.h"
 
 #include "settings/Language.h"
+#include "settings/ProductSettings.h"
 #include "wizard/DestinationFolder.h"
 
 namespace vo {
@@ -231,9 +232,14 @@ std::vector<std::u16string> LicenseTextLines(const std::u16string& text) {
 }
 
 std::vector<std::u16string> LicenseAgreementLines(int uiLanguage, const std::u16string& productName,
-                                                   bool isFreeware) {
-  return uiLanguage == kUiChinese ? ChineseAgreement(productName, isFreeware)
-                                  : EnglishAgreement(productName, isFreeware);
+                                                   bool isFreeware, const std::u16string& publisher) {
+  std::vector<std::u16string> lines = uiLanguage == kUiChinese ? ChineseAgreement(productName, isFreeware)
+                                                               : EnglishAgreement(productName, isFreeware);
+  if (!publisher.empty() && publisher != DefaultPublisher(uiLanguage)) {
+    lines.back() = uiLanguage == kUiChinese ? u"版权所有 (C) " + publisher + u"。保留所有权利。"
+                                            : u"Copyright (C) " + publisher + u". All rights reserved.";
+  }
+  return lines;
 }
 
 }  // namespace vo

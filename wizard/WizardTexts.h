@@ -75,7 +75,11 @@ struct PageTexts {
 PageTexts MakePageTexts(int uiLanguage, const PageTextInputs& inputs);
 
 // The licence agreement shown on page 2, one entry per line of the memo.
-std::vector<std::u16string> LicenseAgreementLines(int uiLanguage, const std::u16string& productName, bool isFreeware);
+// Its last line names whose the software is: publisher, the product's (the
+// publisher setting of the interface language); the toolmaker's own wording
+// when that is empty or the default publisher.
+std::vector<std::u16string> LicenseAgreementLines(int uiLanguage, const std::u16string& productName, bool isFreeware,
+                                                  const std::u16string& publisher = {});
 
 // A product's own licence text (LF or CR LF line ends) as the memo's lines;
 // the line end after the last line adds no empty line.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/Global.h"
+#include "settings/ProductSettings.h"
 #include "wizard/WizardTexts.h"
 
 namespace vo {
@@ -113,6 +114,35 @@ TEST_P(Agreement, Lines) {
   EXPECT_EQ(lines[lines.size() - 3], u"");
   EXPECT_NE(lines.back().find(u"Corvenna Soft"), std::u16string::npos);
   for (const auto& line : lines) EXPECT_EQ(line.find(u'\n'), std::u16string::npos);
+}
+
+// The agreement's last line names the product's publisher; the sample, which
+// is Corvenna's (no publisher setting, or the default one), keeps its wording.
+TEST(WizardTexts, TheAgreementNamesThePublisher) {
+  struct Case {
+    int language;
+    std::u16string publisher;
+    std::u16string last;
+  };
+  const Case cases[] = {
+      {kUiEnglish, u"Plume Works Ltd", u"Copyright (C) Plume Works Ltd. All rights reserved."},
+      {kUiChinese, u"羽毛工作室", u"版权所有 (C) 羽毛工作室。保留所有权利。"},
+      {kUiEnglish, u"", u"Copyright (C) 2009-2012 Corvenna Soft. All rights reserved."},
+      {kUiEnglish, u"Corvenna Software", u"Copyright (C) 2009-2012 Corvenna Soft. All rights reserved."},
+      {kUiChinese, u"柯雯纳软件工作室", u"版权所有 (C) 2009-2012 柯雯纳软件 (Corvenna Soft)。保留所有权利。"},
+  };
+  for (const Case& c : cases) {
+    for (bool freeware : {true, false}) {
+      const std::vector<std::u16string> lines = LicenseAgreementLines(c.language, u"Quill", freeware, c.publisher);
+      EXPECT_EQ(lines.back(), c.last);
+      for (const std::u16string& line : lines) {
+        if (!c.publisher.empty() && c.publisher != DefaultPublisher(c.language)) {
+          EXPECT_EQ(line.find(u"Corvenna"), std::u16string::npos) << "another publisher's agreement names Corvenna";
+          EXPECT_EQ(line.find(u"柯雯纳"), std::u16string::npos);
+        }
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(WizardTexts, Agreement, ::testing::ValuesIn(kAgreements),
