@@ -517,6 +517,47 @@ TEST(Make, StartsFromInit) {
   Resources r(Read(box.Path("WidgetSetup.exe")));
   EXPECT_EQ(r.String(1010), u"Widget");
   EXPECT_EQ(r.String(1004), u"Widget");
+  // Left at Corvenna's publisher, company folder and home pages, it says so.
+  EXPECT_NE(Console().err.find("CompanyFolder (1013), PublisherEn (1014), PublisherZh (1015), HomePageEn (1016), "
+                               "HomePageZh (1017) not set"),
+            std::string::npos)
+      << Console().err;
+}
+
+// init --publisher writes the publisher's own lines, and make then warns of
+// nothing of Corvenna's and carries them.
+TEST(Make, InitWithThePublishersName) {
+  struct Case {
+    std::u16string publisher, homePage;
+    std::u16string companyFolder;  // the setting written, empty for none
+    bool warned;
+  };
+  const Case cases[] = {
+      {u"Plume Works", u"https://plume.example/", u"Plume Works", false},
+      {u"Plume Works Ltd.", u"https://plume.example/", u"", true},  // no folder ends in a dot
+      {u"Plume Works", u"", u"Plume Works", true},                  // the home pages stay Corvenna's
+  };
+  for (const Case& c : cases) {
+    Sandbox box;
+    ResetConsole();
+    WriteBytes(box.Path("tool/SetupStub.exe"), SyntheticStub());
+    WriteBytes(box.Path("tool/Uninst.exe"), "MZ");
+    Console().executableFolder = box.Folder("tool");
+    std::vector<std::u16string> init = {u"init", Api(box.Path("Quill")), u"--publisher", c.publisher};
+    if (!c.homePage.empty()) init.insert(init.end(), {u"--home-page", c.homePage});
+    ASSERT_EQ(stpack::Run(init), 0) << Console().err;
+    WriteBytes(box.Path("Quill/payload/Quill.exe"), "MZ");
+    ResetConsole();
+    Console().executableFolder = box.Folder("tool");
+    ASSERT_EQ(stpack::Run({u"make", Api(box.Path("Quill")), u"-o", Api(box.Path("QuillSetup.exe"))}), 0)
+        << Console().err;
+    EXPECT_EQ(Console().err.find("takes Corvenna's") != std::string::npos, c.warned) << Console().err;
+    Resources r(Read(box.Path("QuillSetup.exe")));
+    EXPECT_EQ(r.String(1014), c.publisher);
+    EXPECT_EQ(r.String(1015), c.publisher);
+    EXPECT_EQ(r.String(1013), c.companyFolder);
+    EXPECT_EQ(r.String(1016), c.homePage);
+  }
 }
 
 }  // namespace

@@ -482,7 +482,7 @@ void BuildPackage(const std::u16string& source, const std::u16string& output, co
   PrintOut(U8(output) + ": " + summary + "\n");
 }
 
-void InitProductFolder(const std::u16string& folder) {
+void InitProductFolder(const std::u16string& folder, const std::u16string& publisher, const std::u16string& homePage) {
   std::unique_ptr<PackageFileSystem> files = CreatePlatformFileSystem();
   std::u16string root = folder;
   while (root.size() > 1 && EndsWithSeparator(root)) root.pop_back();
@@ -497,7 +497,7 @@ void InitProductFolder(const std::u16string& folder) {
 
   files->CreateFolders(root + u"/payload/");
   if (!files->FolderExists(root + u"/payload/")) throw ToolError(U8(root) + ": cannot create the folder payload/ there");
-  const std::string text = ProductSettingsTemplate(U8(name));
+  const std::string text = ProductSettingsTemplate(U8(name), U8(publisher), U8(homePage));
   const std::u16string partial = ini + u".partial";
   const PartialFileGuard partialGuard(partial);
   try {

@@ -63,7 +63,11 @@ void MakeInstaller(const MakeOptions& options);
 // Starts a product folder: folder/product.ini with every setting explained
 // and an empty folder/payload/. Refuses a folder that already holds a
 // product.ini.
-void InitProductFolder(const std::u16string& folder);
+// publisher and homePage, when given, become the publisher (both languages),
+// the company folder (when the name is one a folder can have) and the home
+// pages; otherwise those lines stay comments.
+void InitProductFolder(const std::u16string& folder, const std::u16string& publisher = {},
+                       const std::u16string& homePage = {});
 
 // Prints the package's file table.
 void ListPackage(const std::u16string& package);

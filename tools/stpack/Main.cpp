@@ -31,9 +31,11 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
-    "  stpack init FOLDER\n"
+    "  stpack init FOLDER [--publisher NAME] [--home-page URL]\n"
     "      Starts a product folder: a product.ini explaining every setting and an\n"
-    "      empty payload/ folder for the product's files.\n"
+    "      empty payload/ folder for the product's files. --publisher writes your\n"
+    "      company as the publisher and the folder under Program Files,\n"
+    "      --home-page your home page for the list of installed programs.\n"
     "  stpack make FOLDER [-o OUT.exe] [--stub SetupStub.exe] [--uninstaller FILE]\n"
     "              [--no-uninstaller] [--cipher N] [--hash N] [--level N]\n"
     "              [--compression zlib|zstd|best]\n"
@@ -217,9 +219,13 @@ void Dispatch(const std::vector<std::u16string>& arguments) {
     options.compression = Compression(line);
     MakeInstaller(options);
   } else if (command == u"init") {
-    CommandLine line = Parse(arguments, {});
+    CommandLine line = Parse(arguments, {u"--publisher", u"--home-page"});
     ExpectPositional(line, 1);
-    InitProductFolder(line.positional[0]);
+    auto value = [&](const char16_t* option) {
+      auto it = line.options.find(option);
+      return it == line.options.end() ? std::u16string() : it->second;
+    };
+    InitProductFolder(line.positional[0], value(u"--publisher"), value(u"--home-page"));
   } else if (command == u"list" || command == u"verify") {
     CommandLine line = Parse(arguments, {});
     ExpectPositional(line, 1);

@@ -135,6 +135,21 @@ void CheckProductSettings(ProductSettingsFile& file, const std::string& fileName
   if (file.Setting(kSettingProductVersion).empty()) {
     warnings.push_back(fileName + ": Version (1011) is not set; the wizard's texts show no version");
   }
+  // Left unset, these are Corvenna's: a product of another publisher would
+  // install under Corvenna's company folder and name Corvenna in the list of
+  // installed programs. Corvenna's own products ("Corvenna ...") may.
+  if (file.Setting(kSettingProductNameEn).rfind(u"Corvenna ", 0) != 0) {
+    std::string unset;
+    for (int id : {kSettingCompanyFolder, kSettingPublisherEn, kSettingPublisherZh, kSettingHomePageEn,
+                   kSettingHomePageZh}) {
+      if (file.Setting(id).empty()) unset += (unset.empty() ? "" : ", ") + Named(id);
+    }
+    if (!unset.empty()) {
+      warnings.push_back(fileName + ": " + unset + " not set, so the installer takes Corvenna's (the company folder "
+                         "'Corvenna Soft', the publisher Corvenna Software and its home pages): set your own, e.g. "
+                         "with `stpack init FOLDER --publisher \"Your Company\"`");
+    }
+  }
 
   const std::u16string company = file.Setting(kSettingCompanyFolder);
   if (!company.empty() && company != kNoCompanyFolder) {

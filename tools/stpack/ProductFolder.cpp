@@ -123,7 +123,36 @@ ProductFolder ReadProductFolder(PackageFileSystem& files, const std::u16string& 
   return product;
 }
 
-std::string ProductSettingsTemplate(const std::string& name) {
+namespace {
+
+// One folder name Windows can create: no separator or reserved character,
+// no trailing dot or space.
+bool UsableAsFolderName(const std::string& name) {
+  return !name.empty() && name.find_first_of("\\/:*?\"<>|") == std::string::npos && name.back() != '.' &&
+         name.back() != ' ';
+}
+
+// The publisher's lines: set when the publisher was given, comments with
+// Corvenna's values otherwise.
+std::string PublisherLines(const std::string& publisher, const std::string& homePage) {
+  if (publisher.empty()) {
+    return "# CompanyFolder = Corvenna Soft\n"
+           "# PublisherEn = Corvenna Software\n"
+           "# PublisherZh = \xE6\x9F\xAF\xE9\x9B\xAF\xE7\xBA\xB3\xE8\xBD\xAF\xE4\xBB\xB6\xE5\xB7\xA5\xE4\xBD\x9C\xE5\xAE\xA4\n"
+           "# HomePageEn = http://www.corvenna.com/\n"
+           "# HomePageZh = http://www.corvenna.com/cn/\n";
+  }
+  std::string lines = UsableAsFolderName(publisher) ? "CompanyFolder = " + publisher + "\n"
+                                                    : "# CompanyFolder = (a folder name for " + publisher + ")\n";
+  lines += "PublisherEn = " + publisher + "\nPublisherZh = " + publisher + "\n";
+  if (homePage.empty()) return lines + "# HomePageEn = https://...\n# HomePageZh = https://...\n";
+  return lines + "HomePageEn = " + homePage + "\nHomePageZh = " + homePage + "\n";
+}
+
+}  // namespace
+
+std::string ProductSettingsTemplate(const std::string& name, const std::string& publisher,
+                                    const std::string& homePage) {
   return "# Product settings for `stpack make`. One \"<setting> = <value>\" a line; a\n"
          "# setting may also be written by its number (1004 = ...). Lines starting with #\n"
          "# or ; are comments. Save this file as UTF-8.\n"
@@ -154,11 +183,7 @@ std::string ProductSettingsTemplate(const std::string& name) {
          "# Optional. The folder under Program Files (\".\" for none), the publisher and\n"
          "# home page in the list of installed programs, and your own licence texts\n"
          "# (UTF-8 files in this folder) in place of the built-in agreement.\n"
-         "# CompanyFolder = Corvenna Soft\n"
-         "# PublisherEn = Corvenna Software\n"
-         "# PublisherZh = \xE6\x9F\xAF\xE9\x9B\xAF\xE7\xBA\xB3\xE8\xBD\xAF\xE4\xBB\xB6\xE5\xB7\xA5\xE4\xBD\x9C\xE5\xAE\xA4\n"
-         "# HomePageEn = http://www.corvenna.com/\n"
-         "# HomePageZh = http://www.corvenna.com/cn/\n"
+         + PublisherLines(publisher, homePage) +
          "# LicenseEn = license-en.txt\n"
          "# LicenseZh = license-zh.txt\n"
          "\n"

@@ -43,7 +43,8 @@ struct ProductFolder {
 ProductFolder ReadProductFolder(PackageFileSystem& files, const std::u16string& folder, bool checkSettings = true);
 
 // The product.ini `stpack init` writes for a product called name.
-std::string ProductSettingsTemplate(const std::string& name);
+std::string ProductSettingsTemplate(const std::string& name, const std::string& publisher = {},
+                                    const std::string& homePage = {});
 
 // Reads and parses the file at path. Raises ToolError, also for a missing
 // file ("<path>: product settings file not found"), a file too large to be
