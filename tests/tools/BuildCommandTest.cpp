@@ -214,6 +214,11 @@ TEST(BuildCompression, CommandLineOverProductSettingsOverZlib) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+#ifdef _WIN32
+    // The Windows tool carries the zstd decoder only and refuses to write
+    // zstd packages (CodecTest checks its message).
+    if (c.mark == 0x03) continue;
+#endif
     Workspace w;
     WriteBytes(w.box.Path("product.ini"), std::string(kProductIni) + c.productLine);
     std::vector<std::string> arguments = {"--product", "@product.ini"};
