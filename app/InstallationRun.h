@@ -23,9 +23,10 @@ struct UnattendedInstallation {
 };
 
 // Returns kExitInstalled, or kExitExtractionFailed when the package could not
-// be written or extracted (the files written so far and the package file
-// stay, as after a failed wizard run). Shortcut and entry failures are logged
-// and do not count. Raises nothing.
+// be extracted or the drive lacks room for it (a first installation keeps the
+// files written so far, as after a failed wizard run; an upgrade in place is
+// rolled back). Shortcut and entry failures are logged and do not count.
+// Raises nothing.
 int RunUnattendedInstallation(const UnattendedInstallation& job);
 
 }  // namespace vo

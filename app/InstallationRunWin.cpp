@@ -186,8 +186,11 @@ void IntegrationStage(const ProductSettings& settings, const std::u16string& ins
   }
 }
 
-void LogExtractionFailure(const std::string& cause) {
-  InstallerLog().Write("Installation failed while extracting: " + cause + "\nThe files written so far stay.");
+// After an upgrade in place the journal has put the earlier version back;
+// a first installation keeps what it wrote.
+void LogExtractionFailure(const std::string& cause, bool upgrading) {
+  InstallerLog().Write("Installation failed while extracting: " + cause +
+                       (upgrading ? "\nThe earlier version is as it was before." : "\nThe files written so far stay."));
 }
 
 }  // namespace
@@ -211,15 +214,15 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
     return false;
   } catch (const std::exception& e) {
     // The user sees one message whatever went wrong; the log has the cause.
-    // The files written so far and the package file stay, and Install can be
-    // tried again.
-    LogExtractionFailure(e.what());
+    // A first installation keeps the files written so far, an upgrade in
+    // place has been rolled back, and Install can be tried again.
+    LogExtractionFailure(e.what(), earlier.UpgradesInPlace());
     ShowInfoMessage(context.texts.ExtractErrorText, u"");
     view.SetButtonsEnabled(true);
     view.SetProgressVisible(false);
     return false;
   } catch (...) {
-    LogExtractionFailure("unknown error");
+    LogExtractionFailure("unknown error", earlier.UpgradesInPlace());
     ShowInfoMessage(context.texts.ExtractErrorText, u"");
     view.SetButtonsEnabled(true);
     view.SetProgressVisible(false);
@@ -243,10 +246,10 @@ int RunUnattendedInstallation(const UnattendedInstallation& job) {
     InstallerLog().Write(std::string("Nothing was written: ") + e.what());
     return kExitExtractionFailed;
   } catch (const std::exception& e) {
-    LogExtractionFailure(e.what());
+    LogExtractionFailure(e.what(), earlier.UpgradesInPlace());
     return kExitExtractionFailed;
   } catch (...) {
-    LogExtractionFailure("unknown error");
+    LogExtractionFailure("unknown error", earlier.UpgradesInPlace());
     return kExitExtractionFailed;
   }
   IntegrationStage(job.settings, job.installDir, job.desktopShortcut, job.quickLaunchShortcut);
