@@ -186,31 +186,12 @@ void CheckLevel(int level) {
 
 }  // namespace
 
-std::string CompressMember(const void* data, size_t size, int level) {
-  CheckLevel(level);
-  StreamDeflater deflater(level);
-  const auto* from = static_cast<const uint8_t*>(data);
-  std::string packed;
-  deflater.Compress(
-      int64_t(size),
-      [&](size_t count) {
-        const uint8_t* piece = from;
-        from += count;
-        return piece;
-      },
-      [&] { return deflater.OutputBuffer(); },
-      [&](size_t produced) { packed.append(reinterpret_cast<const char*>(deflater.OutputBuffer()), produced); });
-  return packed;
-}
+namespace {
 
-#if VO_ZSTD_COMPRESSOR
-bool CanWriteZstd() { return true; }
-#else
-bool CanWriteZstd() { return false; }
-#endif
-
-std::string CompressMemberZstd(const void* data, size_t size, int level, int windowLog) {
-  StreamZstdCompressor compressor(level, windowLog);
+// A whole member held in memory through either stream compressor (they take
+// their input and hand out their output the same way).
+template <typename Compressor>
+std::string CompressInMemory(Compressor& compressor, const void* data, size_t size) {
   const auto* from = static_cast<const uint8_t*>(data);
   std::string packed;
   compressor.Compress(
@@ -223,6 +204,25 @@ std::string CompressMemberZstd(const void* data, size_t size, int level, int win
       [&] { return compressor.OutputBuffer(); },
       [&](size_t produced) { packed.append(reinterpret_cast<const char*>(compressor.OutputBuffer()), produced); });
   return packed;
+}
+
+}  // namespace
+
+std::string CompressMember(const void* data, size_t size, int level) {
+  CheckLevel(level);
+  StreamDeflater deflater(level);
+  return CompressInMemory(deflater, data, size);
+}
+
+#if VO_ZSTD_COMPRESSOR
+bool CanWriteZstd() { return true; }
+#else
+bool CanWriteZstd() { return false; }
+#endif
+
+std::string CompressMemberZstd(const void* data, size_t size, int level, int windowLog) {
+  StreamZstdCompressor compressor(level, windowLog);
+  return CompressInMemory(compressor, data, size);
 }
 
 std::vector<std::u16string> FileTableRowCells(const std::u16string& targetFolder, const std::u16string& fileName,
