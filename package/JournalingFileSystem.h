@@ -23,26 +23,14 @@ struct RollbackReport {
   std::vector<std::u16string> notRemoved;   // new files that could not be deleted
 };
 
-class JournalingFileSystem final : public PackageFileSystem {
+class JournalingFileSystem final : public ForwardingFileSystem {
  public:
-  explicit JournalingFileSystem(PackageFileSystem& inner) : fInner(inner) {}
+  explicit JournalingFileSystem(PackageFileSystem& inner) : ForwardingFileSystem(inner) {}
 
-  bool FolderExists(const std::u16string& path) override { return fInner.FolderExists(path); }
-  bool FileExists(const std::u16string& path) override { return fInner.FileExists(path); }
-  void CreateFolders(const std::u16string& path) override { fInner.CreateFolders(path); }
-  std::unique_ptr<PackageInputFile> OpenForReading(const std::u16string& path) override {
-    return fInner.OpenForReading(path);
-  }
   // Sets an existing file aside as "<name>.<n>.stp-old" (the first n whose
   // name is free) before creating the new one; raises a write error, having
   // changed nothing, when it cannot be set aside (it is in use, for one).
   std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string& path) override;
-  std::u16string SystemFolder() override { return fInner.SystemFolder(); }
-  void MoveReplacing(const std::u16string& from, const std::u16string& to) override { fInner.MoveReplacing(from, to); }
-  bool RemoveFile(const std::u16string& path) override { return fInner.RemoveFile(path); }
-  bool RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
-    return fInner.RenameNoReplace(from, to);
-  }
 
   // Undoes every recorded step, last first, and forgets them. Every file
   // written through this journal must be closed.
@@ -58,7 +46,6 @@ class JournalingFileSystem final : public PackageFileSystem {
   };
   bool Recorded(const std::u16string& path) const;
 
-  PackageFileSystem& fInner;
   std::vector<Step> fSteps;
 };
 

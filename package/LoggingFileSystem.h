@@ -22,26 +22,15 @@ class PackageFileObserver {
   virtual void FileWritten(const std::u16string& path, int64_t bytes, bool writeFailed) = 0;
 };
 
-class LoggingFileSystem final : public PackageFileSystem {
+class LoggingFileSystem final : public ForwardingFileSystem {
  public:
-  LoggingFileSystem(PackageFileSystem& inner, PackageFileObserver& observer) : fInner(inner), fObserver(observer) {}
+  LoggingFileSystem(PackageFileSystem& inner, PackageFileObserver& observer)
+      : ForwardingFileSystem(inner), fObserver(observer) {}
 
-  bool FolderExists(const std::u16string& path) override { return fInner.FolderExists(path); }
-  bool FileExists(const std::u16string& path) override { return fInner.FileExists(path); }
   void CreateFolders(const std::u16string& path) override;
-  std::unique_ptr<PackageInputFile> OpenForReading(const std::u16string& path) override {
-    return fInner.OpenForReading(path);
-  }
   std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string& path) override;
-  std::u16string SystemFolder() override { return fInner.SystemFolder(); }
-  void MoveReplacing(const std::u16string& from, const std::u16string& to) override { fInner.MoveReplacing(from, to); }
-  bool RemoveFile(const std::u16string& path) override { return fInner.RemoveFile(path); }
-  bool RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
-    return fInner.RenameNoReplace(from, to);
-  }
 
  private:
-  PackageFileSystem& fInner;
   PackageFileObserver& fObserver;
 };
 

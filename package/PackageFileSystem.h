@@ -84,6 +84,33 @@ class PackageFileSystem {
   }
 };
 
+// A file system that hands every call on to another: the base of the
+// wrappers that watch or change a few of the calls (the setup log's, the
+// upgrade's journal), which override just those.
+class ForwardingFileSystem : public PackageFileSystem {
+ public:
+  explicit ForwardingFileSystem(PackageFileSystem& inner) : fInner(inner) {}
+
+  bool FolderExists(const std::u16string& path) override { return fInner.FolderExists(path); }
+  bool FileExists(const std::u16string& path) override { return fInner.FileExists(path); }
+  void CreateFolders(const std::u16string& path) override { fInner.CreateFolders(path); }
+  std::unique_ptr<PackageInputFile> OpenForReading(const std::u16string& path) override {
+    return fInner.OpenForReading(path);
+  }
+  std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string& path) override {
+    return fInner.CreateForWriting(path);
+  }
+  std::u16string SystemFolder() override { return fInner.SystemFolder(); }
+  void MoveReplacing(const std::u16string& from, const std::u16string& to) override { fInner.MoveReplacing(from, to); }
+  bool RemoveFile(const std::u16string& path) override { return fInner.RemoveFile(path); }
+  bool RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
+    return fInner.RenameNoReplace(from, to);
+  }
+
+ protected:
+  PackageFileSystem& fInner;
+};
+
 // The file system of the running platform. systemFolder is what "$System$"
 // stands for; when empty, Windows asks GetSystemDirectoryW and the native
 // build leaves the tokens without a folder.
