@@ -2,10 +2,11 @@
 # Runs every test of the project:
 #   1. the native unit tests, built with AddressSanitizer and UBSan;
 #   2. the Windows test binaries under Wine, in a throw-away 32-bit prefix
-#      (64-bit builds under 64-bit Wine where the machine runs no 32-bit
+#      (x64 builds under 64-bit Wine where the machine runs no 32-bit
 #      programs);
 #   3. the end-to-end scripts: tests/setup (setup.sh on a fresh clone, as a
-#      new machine runs it) and tests/e2e (installer under Wine and Xvfb).
+#      new machine runs it) and tests/e2e (installer under Wine and Xvfb;
+#      the x64 build where the Windows tests run it).
 # Prints each suite's summary and, last, "N passed, N failed"; exits non-zero
 # on any failure. Set TEST_FILTER to a gtest filter to narrow the unit tests.
 set -uo pipefail
@@ -62,6 +63,7 @@ done
 # $HOME. Some virtual machines run no 32-bit x86 code at all, so no 32-bit
 # Wine: there the binaries are built for 64-bit Windows (the win64 tree) and
 # run under 64-bit Wine, which tests the same code against the same API; the
+# end-to-end scripts then drive the x64 installer too (BUILD_DIR). The
 # shipped programs stay 32-bit. Without either, they are counted as skipped.
 wine64_loader=/usr/lib/wine/wine64
 wine_tmp=$(mktemp -d /tmp/corvenna-wine.XXXXXX)
@@ -81,7 +83,13 @@ elif [ -x "$wine64_loader" ] && "$wine64_loader" --version >/dev/null 2>&1; then
   echo "== Windows unit tests (64-bit builds under 64-bit Wine: this machine runs no 32-bit programs)"
   export WINEARCH=win64
   wine_loader=$wine64_loader label=wine64 tree=$win64_tree
-  build_tree win64 || { tail -n 60 "$win64_tree".*.log; total_failed=$((total_failed + 1)); tree=; }
+  if build_tree win64; then
+    export BUILD_DIR=$root/$win64_tree
+  else
+    tail -n 60 "$win64_tree".*.log
+    total_failed=$((total_failed + 1))
+    tree=
+  fi
 else
   skipped=$(ls "$win32_tree"/tests/*_tests.exe 2>/dev/null | wc -l)
   echo "SKIP $skipped Windows test binaries: this machine runs neither 32-bit nor 64-bit Wine"

@@ -9,11 +9,12 @@
 #                                 of the win32 tree and is what a publisher
 #                                 gets (cmake --install, cpack)
 #   win32    build/win32          the Windows programs and tests
-#   win64    build/win64          the Windows test binaries alone, for 64-bit
-#                                 Wine on a machine that runs no 32-bit
-#                                 programs
+#   win64    build/win64          the same programs and tests built for x64,
+#                                 for 64-bit Wine on a machine that runs no
+#                                 32-bit programs (the shipped ones stay
+#                                 32-bit)
 #
-#   build_tree native|release|win32 [target...]   configure and build (all
+#   build_tree native|release|win32|win64 [target...]   configure and build (all
 #       targets when none are named); the output goes to
 #       build/<tree>.{configure,build}.log
 
@@ -41,8 +42,8 @@ build_tree() {
                -DHOST_STPACK="$PWD/$release_tree/tools/stpack") ;;
     win64)
       dir=$win64_tree
-      options=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel)
-      [ $# -gt 0 ] || set -- unit_tests ;;
+      options=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel
+               -DHOST_STPACK="$PWD/$release_tree/tools/stpack") ;;
     *) echo "unknown build tree $name" >&2; return 2 ;;
   esac
   # Where ccache is installed, compilations are cached across build trees and

@@ -101,24 +101,33 @@ class InstallerLocator {
     if (U16At(0) != 0x5A4D) Fail("it does not start with MZ");
     const uint64_t pe = U32At(0x3C);
     if (U32At(pe) != 0x00004550) Fail("no PE signature where its DOS header points");
-    if (U16At(pe + 4) != 0x14C) Fail("it is not a 32-bit x86 program");
+    // An x86 program carries the PE32 optional header, an x64 one PE32+,
+    // whose data directories (and their count before them) sit 16 bytes on.
+    const uint16_t machine = U16At(pe + 4);
+    if (machine != 0x14C && machine != 0x8664) Fail("it is not an x86 or x64 program");
+    const bool plus = machine == 0x8664;
     const uint32_t sections = U16At(pe + 6);
     const uint32_t optionalSize = U16At(pe + 20);
     const uint64_t optional = pe + 24;
-    if (U16At(optional) != 0x10B) Fail("its optional header is not PE32");
-    const uint32_t directories = U32At(optional + 92);
-    if (directories < 3 || 96 + uint64_t(directories) * 8 > optionalSize) Fail("its data directories do not fit");
+    if (U16At(optional) != (plus ? 0x20B : 0x10B)) {
+      Fail(plus ? "its optional header is not PE32+" : "its optional header is not PE32");
+    }
+    const uint64_t directoriesAt = optional + (plus ? 112 : 96);
+    const uint32_t directories = U32At(directoriesAt - 4);
+    if (directories < 3 || directoriesAt - optional + uint64_t(directories) * 8 > optionalSize) {
+      Fail("its data directories do not fit");
+    }
     parts.checkSum = {optional + 64, 4};
     if (directories > 4) {
-      parts.certificateEntry = {optional + 96 + 4 * 8, 8};
-      parts.certificate = {U32At(optional + 96 + 4 * 8), U32At(optional + 96 + 4 * 8 + 4)};
+      parts.certificateEntry = {directoriesAt + 4 * 8, 8};
+      parts.certificate = {U32At(directoriesAt + 4 * 8), U32At(directoriesAt + 4 * 8 + 4)};
     }
     fSectionTable = optional + optionalSize;
     fSections = sections;
     if (sections == 0 || sections > 96) Fail("it has " + std::to_string(sections) + " sections");
 
-    const uint32_t resourceRva = U32At(optional + 96 + 2 * 8);
-    fResourceSize = U32At(optional + 96 + 2 * 8 + 4);
+    const uint32_t resourceRva = U32At(directoriesAt + 2 * 8);
+    fResourceSize = U32At(directoriesAt + 2 * 8 + 4);
     if (resourceRva == 0 || fResourceSize == 0) {
       throw EPackageError(PackageErrorKind::Table, "it carries no resources, so no setup package");
     }

@@ -28,9 +28,10 @@ std::unique_ptr<PackageOutputFile> JournalingFileSystem::CreateForWriting(const 
     if (n == 1000) throw EPackageError(PackageErrorKind::Write, "cannot set aside " + Utf16ToUtf8(path) +
                                                                     ": no free name for its copy");
   }
-  if (!fInner.RenameNoReplace(path, aside)) {
+  std::string why;
+  if (!fInner.RenameNoReplace(path, aside, &why)) {
     throw EPackageError(PackageErrorKind::Write,
-                        "cannot set aside " + Utf16ToUtf8(path) + " before replacing it (is it in use?)");
+                        "cannot set aside \"" + Utf16ToUtf8(path) + "\" before replacing it: " + why);
   }
   fSteps.push_back({path, aside});
   return fInner.CreateForWriting(path);
@@ -49,7 +50,7 @@ RollbackReport JournalingFileSystem::Rollback() {
       report.notRestored.push_back(step->path);
       continue;
     }
-    (fInner.RenameNoReplace(step->setAside, step->path) ? report.restored : report.notRestored)
+    (fInner.RenameNoReplace(step->setAside, step->path, nullptr) ? report.restored : report.notRestored)
         .push_back(step->path);
   }
   fSteps.clear();

@@ -75,11 +75,13 @@ class PackageFileSystem {
   // Renames the file from to the name to, which must not exist: an existing
   // file or folder there is never replaced. For a journal that sets a file
   // aside in its own folder, so the rename stays on one volume. False when
-  // it could not (to exists, from is missing or in use); a file system that
-  // cannot rename says false always.
-  virtual bool RenameNoReplace(const std::u16string& from, const std::u16string& to) {
+  // it could not (to exists, from is missing or in use), and then, when why
+  // is not null, the reason in words ("... (error 32)" on Windows). A file
+  // system that cannot rename says false always.
+  virtual bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) {
     (void)from;
     (void)to;
+    if (why) *why = "this file system cannot rename";
     return false;
   }
 };
@@ -103,8 +105,8 @@ class ForwardingFileSystem : public PackageFileSystem {
   std::u16string SystemFolder() override { return fInner.SystemFolder(); }
   void MoveReplacing(const std::u16string& from, const std::u16string& to) override { fInner.MoveReplacing(from, to); }
   bool RemoveFile(const std::u16string& path) override { return fInner.RemoveFile(path); }
-  bool RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
-    return fInner.RenameNoReplace(from, to);
+  bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) override {
+    return fInner.RenameNoReplace(from, to, why);
   }
 
  protected:

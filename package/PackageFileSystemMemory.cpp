@@ -214,14 +214,22 @@ void MemoryFileSystem::MoveReplacing(const std::u16string& from, const std::u16s
   fFiles.erase(source);
 }
 
-bool MemoryFileSystem::RenameNoReplace(const std::u16string& from, const std::u16string& to) {
-  if (TooLong(from) || TooLong(to)) return false;
+bool MemoryFileSystem::RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) {
+  auto refuse = [why](const char* reason) {
+    if (why) *why = reason;
+    return false;
+  };
+  if (TooLong(from) || TooLong(to)) return refuse("the name is too long");
   const std::u16string source = Normalize(from);
   const std::u16string target = Normalize(to);
   std::shared_ptr<Entry> moved = Find(source);
-  if (!moved || moved->open || Find(target) || IsFolder(target)) return false;
+  if (!moved) return refuse("the file does not exist");
+  if (moved->open) return refuse("the file is in use");
+  if (Find(target) || IsFolder(target)) return refuse("the new name exists");
   const size_t cut = target.find_last_of(u'\\');
-  if (cut != std::u16string::npos && !IsFolder(target.substr(0, cut))) return false;
+  if (cut != std::u16string::npos && !IsFolder(target.substr(0, cut))) {
+    return refuse("the new name's folder does not exist");
+  }
   fFiles[target] = moved;
   fFiles.erase(source);
   return true;

@@ -50,7 +50,7 @@ class MemoryFileSystem final : public PackageFileSystem {
   std::u16string SystemFolder() override { return fSystemFolder; }
   void MoveReplacing(const std::u16string& from, const std::u16string& to) override;
   bool RemoveFile(const std::u16string& path) override;
-  bool RenameNoReplace(const std::u16string& from, const std::u16string& to) override;
+  bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) override;
 
   // Puts a file in place (its folders are created), replacing one of that
   // name; raises LogicError while the file is open.

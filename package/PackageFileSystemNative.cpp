@@ -167,11 +167,15 @@ class NativeFileSystem final : public PackageFileSystem {
 
   // A hard link fails when the new name exists, so nothing is replaced
   // between a test and the rename.
-  bool RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
+  bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) override {
     const std::string source = NativePath(from);
     const std::string target = NativePath(to);
-    if (::link(source.c_str(), target.c_str()) != 0) return false;
+    if (::link(source.c_str(), target.c_str()) != 0) {
+      if (why) *why = Reason(errno);
+      return false;
+    }
     if (::unlink(source.c_str()) != 0) {
+      if (why) *why = Reason(errno);
       ::unlink(target.c_str());
       return false;
     }

@@ -183,8 +183,10 @@ class WinFileSystem final : public PackageFileSystem {
 
   // Without MOVEFILE_REPLACE_EXISTING the move fails when to exists; without
   // MOVEFILE_COPY_ALLOWED it never turns into a copy.
-  bool RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
-    return ::MoveFileExW(WStr(from), WStr(to), 0) != 0;
+  bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) override {
+    if (::MoveFileExW(WStr(from), WStr(to), 0)) return true;
+    if (why) *why = SystemErrorText(::GetLastError());
+    return false;
   }
 
  private:

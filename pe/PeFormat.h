@@ -29,7 +29,7 @@ constexpr uint16_t kMachineArm64 = 0xAA64;
 constexpr uint16_t kMachineIa64 = 0x200;
 constexpr uint16_t kImageFileExecutableImage = 0x0002;
 
-// PE32 optional header.
+// PE32 optional header (offsets the PE32+ header shares unless noted below).
 constexpr uint32_t kOptMagic = 0;
 constexpr uint32_t kOptSizeOfInitializedData = 8;
 constexpr uint32_t kOptImageBase = 28;
@@ -40,6 +40,12 @@ constexpr uint32_t kOptSizeOfHeaders = 60;
 constexpr uint32_t kOptCheckSum = 64;
 constexpr uint32_t kOptNumberOfRvaAndSizes = 92;
 constexpr uint32_t kOptDataDirectories = 96;  // 8 bytes each: RVA, size
+// PE32+ (x64) differs in the fields above only where the 64-bit image base
+// and stack/heap sizes push them: the image base is 8 bytes at 24 (no
+// BaseOfData), and the directory count and directories move 16 bytes on.
+constexpr uint32_t kOptPlusImageBase = 24;
+constexpr uint32_t kOptPlusNumberOfRvaAndSizes = 108;
+constexpr uint32_t kOptPlusDataDirectories = 112;
 constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr uint32_t kMaxDataDirectories = 16;

@@ -68,11 +68,11 @@ PeImage PeImage::Parse(Source& file) {
   }
   const uint8_t* c = coff + kPeSignatureSize;
   const uint16_t machine = Load16(c + kCoffMachine);
-  if (machine != kMachineI386) {
+  if (machine != kMachineI386 && machine != kMachineAmd64) {
     const std::string name = MachineName(machine);
     if (!name.empty()) {
       Fail("COFF header: machine " + FormatHex(machine) + " (" + name +
-           ") is a 64-bit image; the stub must be a 32-bit (i386) program");
+           ") is not x86; the stub must be an i386 or x64 program");
     }
     Fail("COFF header: machine " + FormatHex(machine) + " is not i386 (0x14c); the stub must be a 32-bit x86 program");
   }
@@ -89,35 +89,43 @@ PeImage PeImage::Parse(Source& file) {
   image.timeDateStamp = Load32(c + kCoffTimeDateStamp);
   const uint32_t optionalSize = Load16(c + kCoffSizeOfOptionalHeader);
   image.optionalHeaderOffset = uint32_t(peHeadEnd);
-  if (optionalSize < kOptDataDirectories) {
-    Fail("COFF header: SizeOfOptionalHeader " + FormatHex(optionalSize) + " is too small for a PE32 optional header (" +
-         FormatHex(kOptDataDirectories) + " bytes at least)");
+  // The 64-bit layout: an x64 program carries the PE32+ optional header.
+  const bool plus = machine == kMachineAmd64;
+  const uint32_t directoriesAt = plus ? kOptPlusDataDirectories : kOptDataDirectories;
+  if (optionalSize < directoriesAt) {
+    Fail("COFF header: SizeOfOptionalHeader " + FormatHex(optionalSize) + " is too small for a " +
+         (plus ? "PE32+" : "PE32") + " optional header (" + FormatHex(directoriesAt) + " bytes at least)");
   }
   const uint64_t optionalEnd = peHeadEnd + optionalSize;
   if (optionalEnd > fileSize) {
     Fail("optional header: " + Range(peHeadEnd, optionalSize) + " runs past the end of the file (" + FormatHex(fileSize) +
          " bytes)");
   }
-  uint8_t opt[kOptDataDirectories];
-  file.ReadAt(peHeadEnd, opt, sizeof opt);
+  uint8_t opt[kOptPlusDataDirectories];
+  file.ReadAt(peHeadEnd, opt, directoriesAt);
   const uint16_t magic = Load16(opt + kOptMagic);
-  if (magic == kMagicPe32Plus) {
-    Fail("optional header: PE32+ (64-bit) image; the stub must be a 32-bit PE32 program");
+  if (!plus && magic == kMagicPe32Plus) {
+    Fail("optional header: PE32+ (64-bit) image for an i386 machine; the stub must be a 32-bit PE32 program");
   }
-  if (magic != kMagicPe32) Fail("optional header: magic " + FormatHex(magic) + " is not PE32 (0x10b)");
+  if (plus && magic != kMagicPe32Plus) {
+    Fail("optional header: magic " + FormatHex(magic) + " is not PE32+ (0x20b), which an x64 program carries");
+  }
+  if (!plus && magic != kMagicPe32) Fail("optional header: magic " + FormatHex(magic) + " is not PE32 (0x10b)");
 
-  image.imageBase = Load32(opt + kOptImageBase);
+  image.dataDirectoriesOffset = directoriesAt;
+  image.imageBase = plus ? Load32(opt + kOptPlusImageBase) | uint64_t(Load32(opt + kOptPlusImageBase + 4)) << 32
+                         : Load32(opt + kOptImageBase);
   image.sectionAlignment = Load32(opt + kOptSectionAlignment);
   image.fileAlignment = Load32(opt + kOptFileAlignment);
   image.sizeOfImage = Load32(opt + kOptSizeOfImage);
   image.sizeOfHeaders = Load32(opt + kOptSizeOfHeaders);
   image.sizeOfInitializedData = Load32(opt + kOptSizeOfInitializedData);
   image.checkSum = Load32(opt + kOptCheckSum);
-  const uint32_t directoryCount = Load32(opt + kOptNumberOfRvaAndSizes);
+  const uint32_t directoryCount = Load32(opt + (plus ? kOptPlusNumberOfRvaAndSizes : kOptNumberOfRvaAndSizes));
   if (directoryCount > kMaxDataDirectories) {
     Fail("optional header: NumberOfRvaAndSizes " + FormatHex(directoryCount) + " is more than the 16 data directories");
   }
-  if (kOptDataDirectories + 8 * directoryCount > optionalSize) {
+  if (directoriesAt + 8 * directoryCount > optionalSize) {
     Fail("optional header: its " + FormatHex(optionalSize) + " bytes cannot hold the " + std::to_string(directoryCount) +
          " data directories NumberOfRvaAndSizes announces");
   }
@@ -156,7 +164,7 @@ PeImage PeImage::Parse(Source& file) {
   const char* h = image.headers.data();
 
   for (uint32_t i = 0; i < directoryCount; ++i) {
-    const char* d = h + image.optionalHeaderOffset + kOptDataDirectories + 8 * i;
+    const char* d = h + image.optionalHeaderOffset + directoriesAt + 8 * i;
     image.directories.push_back({Load32(d), Load32(d + 4)});
   }
 
@@ -267,7 +275,7 @@ uint32_t PeImage::CheckSumOffset() const { return optionalHeaderOffset + format:
 
 std::optional<uint32_t> PeImage::DirectoryEntryOffset(uint32_t index) const {
   if (index >= directories.size()) return std::nullopt;
-  return optionalHeaderOffset + format::kOptDataDirectories + 8 * index;
+  return optionalHeaderOffset + dataDirectoriesOffset + 8 * index;
 }
 
 }  // namespace vo::pe

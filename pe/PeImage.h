@@ -1,8 +1,9 @@
 #pragma once
-// The PE32 reader: the headers of a 32-bit Windows program, checked.
+// The PE reader: the headers of a Windows program for x86 (PE32) or x64
+// (PE32+), checked.
 //
 // PeImage::Parse reads the DOS header, the "PE\0\0" signature, the COFF
-// header (i386 only), the PE32 optional header with its data directories,
+// header (i386 or x64), the optional header with its data directories,
 // and the section table, and checks every offset and size against the file
 // and the headers before anything uses it:
 //   - every structure lies inside the file and inside SizeOfHeaders;
@@ -57,11 +58,12 @@ struct PeImage {
   std::string headers;  // the first sizeOfHeaders bytes of the file, as read
 
   uint32_t peOffset = 0;              // of "PE\0\0"; the COFF header follows it
-  uint32_t optionalHeaderOffset = 0;  // PE32 optional header
+  uint32_t optionalHeaderOffset = 0;  // PE32 or PE32+ optional header
+  uint32_t dataDirectoriesOffset = 0;  // in the optional header: 96, or 112 in PE32+
   uint32_t sectionTableOffset = 0;
 
   uint32_t timeDateStamp = 0;
-  uint32_t imageBase = 0;
+  uint64_t imageBase = 0;
   uint32_t sectionAlignment = 0;
   uint32_t fileAlignment = 0;
   uint32_t sizeOfImage = 0;

@@ -435,7 +435,7 @@ std::string NewHeaders(const PeImage& stub, const Layout& layout) {
   Store32(opt + kOptSizeOfImage, uint32_t(layout.imageEnd));
   Store32(opt + kOptCheckSum, 0);
 
-  char* directories = opt + kOptDataDirectories;
+  char* directories = opt + stub.dataDirectoriesOffset;
   Store32(directories + 8 * kResourceDirectory, layout.resources.virtualAddress);
   Store32(directories + 8 * kResourceDirectory + 4, layout.resources.virtualSize);
   if (stub.directories.size() > kCertificateTable) {

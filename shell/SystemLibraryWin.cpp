@@ -121,5 +121,7 @@ struct LoadConfiguration32 {
 static_assert(sizeof(LoadConfiguration32) == 64, "the 32-bit load configuration up to SecurityCookie");
 }  // namespace vo
 
+#if defined(__i386__)
 extern "C" const vo::LoadConfiguration32 _load_config_used = {
     sizeof(vo::LoadConfiguration32), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, vo::kSearchSystem32, 0, 0};
+#endif

@@ -12,7 +12,8 @@
 #     is released;
 #   - a destination folder that cannot be created;
 #   - a later run proposing the folder of the first installation, and an
-#     install into another folder that moves the shortcut and the entry there;
+#     install into another folder that moves the shortcut and the entry there
+#     and removes the first folder's installation;
 #   - the installer, Uninst.exe and stpack.exe marked large-address-aware.
 # Screenshots go to build/screenshots/install-*.png.
 #
@@ -139,7 +140,9 @@ english_windows7() {
   install_to "${DEFAULT_DIR%\\}" "$tag move"
   finish_setup 0 "$tag move"
   check_installed "$tag move" "$DEFAULT_DIR" en
-  check "$tag move: the first folder's files stay" test -f "$unix/Drawvane.exe"
+  # One copy remains: the first folder's installation is removed once the
+  # new one is complete.
+  check "$tag move: the first folder's installation is removed" test ! -e "$unix/Drawvane.exe"
 }
 
 # Chinese, Windows XP, by mouse: the Quick Launch box and shortcut, the
@@ -178,9 +181,12 @@ chinese_windows_xp() {
 large_address_aware() {  # grep reads all of objdump's output: no SIGPIPE under pipefail
   i686-w64-mingw32-objdump -p "$1" | grep -c '^[[:space:]]*large address aware$' >/dev/null
 }
+# The headers of the shipped 32-bit programs, also where BUILD is the x64
+# build the Wine checks run.
 program_headers() {
-  local program
-  for program in "$E2E_SETUP" "$BUILD/uninstall/Uninst.exe" "$BUILD/tools/stpack.exe"; do
+  local program shipped=$BUILD
+  e2e_build_is_x64 && shipped=$E2E_ROOT/build/win32
+  for program in "$shipped/examples/DrawvaneSetup.exe" "$shipped/uninstall/Uninst.exe" "$shipped/tools/stpack.exe"; do
     check "$(basename "$program") is large-address-aware" large_address_aware "$program"
   done
 }

@@ -53,16 +53,38 @@ e2e_summary() {
   [ "$e2e_failed" -eq 0 ]
 }
 
-# True when this machine can run Wine's 32-bit programs. Some virtual
-# machines execute no 32-bit x86 code at all: their kernel refuses Wine's
-# 32-bit loader ("Exec format error").
-e2e_wine_usable() { wine --version >/dev/null 2>&1; }
+# The Windows build the scripts drive (BUILD) is the 32-bit one the project
+# ships, or, on machines that execute no 32-bit x86 code (some virtual
+# machines: their kernel refuses Wine's 32-bit loader with "Exec format
+# error"), the same sources built for x64 (build/win64), run under 64-bit
+# Wine. The 64-bit programs see the registry and file system the way the
+# 32-bit ones see them on 32-bit Windows: no WOW64 redirection either way.
+E2E_WINE64=/usr/lib/wine/wine64
+
+# True when BUILD holds x64 programs.
+e2e_build_is_x64() {
+  [ -n "${BUILD:-}" ] && grep -q '^CMAKE_CXX_COMPILER_AR:.*x86_64-w64-mingw32' "$BUILD/CMakeCache.txt" 2>/dev/null
+}
+
+# True when this machine can run the programs of BUILD under Wine.
+e2e_wine_usable() {
+  if e2e_build_is_x64; then
+    "$E2E_WINE64" --version >/dev/null 2>&1
+  else
+    wine --version >/dev/null 2>&1
+  fi
+}
 
 # e2e_skip_without_wine <what>: where Wine cannot run, ends the script with
 # the checks made so far and one skip that says why.
 e2e_skip_without_wine() {
   e2e_wine_usable && return 0
-  echo "SKIP $1: this machine cannot run 32-bit x86 programs, so Wine cannot start (wine --version fails)"
+  if e2e_build_is_x64; then
+    echo "SKIP $1: 64-bit Wine cannot start ($E2E_WINE64 --version fails)"
+  else
+    echo "SKIP $1: this machine cannot run 32-bit x86 programs, so Wine cannot start (wine --version fails);" \
+      "BUILD_DIR=build/win64 runs the x64 build under 64-bit Wine"
+  fi
   e2e_skipped=$((e2e_skipped + 1))
   e2e_summary
   exit
@@ -74,7 +96,7 @@ e2e_require() {
   local file
   for file in "$@"; do
     if [ ! -f "$file" ]; then
-      echo "FAIL $file is missing (build the win32 tree first)"
+      echo "FAIL $file is missing (build the Windows tree first)"
       echo "0 passed, 1 failed"
       exit 1
     fi
@@ -114,6 +136,20 @@ e2e_init() {
   E2E_TMP=$(mktemp -d "/tmp/corvenna-e2e-$1.XXXXXX")
   trap e2e_cleanup EXIT
   export HOME=$E2E_TMP/home WINEPREFIX=$E2E_TMP/prefix WINEARCH=win32 WINEDEBUG=-all
+  if e2e_build_is_x64; then
+    # "wine" in these scripts is 64-bit Wine: a 64-bit prefix, and a wine on
+    # PATH that starts the 64-bit loader (Debian's starts the 32-bit one
+    # whenever it is installed).
+    export WINEARCH=win64 WINELOADER=$E2E_WINE64
+    mkdir -p "$E2E_TMP/bin"
+    # wineboot, regedit and the other launchers start wine-stable.
+    local name
+    for name in wine wine-stable; do
+      printf '#!/bin/sh\nexec %s "$@"\n' "$E2E_WINE64" >"$E2E_TMP/bin/$name"
+      chmod +x "$E2E_TMP/bin/$name"
+    done
+    export PATH=$E2E_TMP/bin:$PATH
+  fi
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   # Wine reads command lines in the Unix locale's encoding; texts are UTF-8.
   export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8

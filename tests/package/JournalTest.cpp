@@ -29,12 +29,14 @@ struct Case {
   const char* name;
   bool holdOpen;      // zh.ini is held open by another program
   int64_t freeSpace;  // -1: no limit
+  const char* error;  // what the failure says, with the file system's reason
 };
 
 TEST(Journal, AFailedUpgradeLeavesTheFolderByteForByteAsBefore) {
   const Case cases[] = {
-      {"file_held_open", true, -1},
-      {"disk_full_in_the_last_member", false, 200},
+      {"file_held_open", true, -1,
+       "cannot set aside \"C:\\App\\Lang\\zh.ini\" before replacing it: the file is in use"},
+      {"disk_full_in_the_last_member", false, 200, "Big.dat"},
   };
   for (const Case& c : cases) {
     MemoryFileSystem files;
@@ -48,6 +50,7 @@ TEST(Journal, AFailedUpgradeLeavesTheFolderByteForByteAsBefore) {
     JournalingFileSystem journal(files);
     const Outcome outcome = Extract(journal, kPackage, kDir);
     ASSERT_TRUE(outcome.error.has_value()) << c.name;
+    EXPECT_NE(outcome.message.find(c.error), std::string::npos) << c.name << ": " << outcome.message;
     const RollbackReport report = journal.Rollback();
     held.reset();
     files.RemoveFile(kPackage);
@@ -95,10 +98,10 @@ TEST(Journal, RenameNeverReplaces) {
   files.PutFile(u"C:\\a", "a");
   files.PutFile(u"C:\\b", "b");
   files.CreateFolders(u"C:\\d");
-  EXPECT_FALSE(files.RenameNoReplace(u"C:\\a", u"C:\\b"));
-  EXPECT_FALSE(files.RenameNoReplace(u"C:\\a", u"C:\\d"));
-  EXPECT_FALSE(files.RenameNoReplace(u"C:\\missing", u"C:\\c"));
-  EXPECT_TRUE(files.RenameNoReplace(u"C:\\a", u"C:\\c"));
+  EXPECT_FALSE(files.RenameNoReplace(u"C:\\a", u"C:\\b", nullptr));
+  EXPECT_FALSE(files.RenameNoReplace(u"C:\\a", u"C:\\d", nullptr));
+  EXPECT_FALSE(files.RenameNoReplace(u"C:\\missing", u"C:\\c", nullptr));
+  EXPECT_TRUE(files.RenameNoReplace(u"C:\\a", u"C:\\c", nullptr));
   EXPECT_EQ(files.Files(), (std::map<std::u16string, std::string>{{u"C:\\b", "b"}, {u"C:\\c", "a"}}));
 }
 

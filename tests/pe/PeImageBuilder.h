@@ -68,7 +68,10 @@ struct TestImage {
   std::string certificate;  // after the last section; directory 4 points at it
   std::string symbols;      // after that; the COFF header points at it
 
-  uint32_t SectionTableOffset() const { return kDirectoriesOffset + 8 * directoryCount; }
+  // PE32+ moves the directory count and the directories 16 bytes on.
+  bool Plus() const { return magic == 0x20B; }
+  uint32_t DirectoriesOffset() const { return kDirectoriesOffset + (Plus() ? 16 : 0); }
+  uint32_t SectionTableOffset() const { return DirectoriesOffset() + 8 * directoryCount; }
 
   uint32_t VirtualSize(size_t i) const {
     return sections[i].virtualSize != 0 ? sections[i].virtualSize : uint32_t(sections[i].data.size());
@@ -94,7 +97,7 @@ struct TestImage {
     Put16(file, kCoffOffset + 0, machine);
     Put16(file, kCoffOffset + 2, n);
     Put32(file, kCoffOffset + 4, timeDateStamp);
-    Put16(file, kCoffOffset + 16, 96 + 8 * directoryCount);
+    Put16(file, kCoffOffset + 16, DirectoriesOffset() - kOptionalOffset + 8 * directoryCount);
     Put16(file, kCoffOffset + 18, 0x0102);  // executable, 32-bit
     const uint32_t o = kOptionalOffset;
     uint32_t code = 0, initialized = 0, uninitialized = 0;
@@ -111,7 +114,11 @@ struct TestImage {
     Put32(file, o + 12, uninitialized);
     Put32(file, o + 16, n > 0 ? SectionRva(0) : 0);  // entry point
     Put32(file, o + 20, n > 0 ? SectionRva(0) : 0);
-    Put32(file, o + 28, imageBase);
+    if (Plus()) {
+      Put32(file, o + 24, imageBase);  // the low half of the 8-byte base; no BaseOfData
+    } else {
+      Put32(file, o + 28, imageBase);
+    }
     Put32(file, o + 32, sectionAlignment);
     Put32(file, o + 36, fileAlignment);
     Put16(file, o + 40, 4);
@@ -119,14 +126,16 @@ struct TestImage {
     Put32(file, o + 56, SectionRva(n));  // SizeOfImage
     Put32(file, o + 60, sizeOfHeaders);
     Put16(file, o + 68, 3);  // console
-    Put32(file, o + 72, 0x200000);
-    Put32(file, o + 76, 0x1000);
-    Put32(file, o + 80, 0x100000);
-    Put32(file, o + 84, 0x1000);
-    Put32(file, o + 92, directoryCount);
+    if (!Plus()) {
+      Put32(file, o + 72, 0x200000);
+      Put32(file, o + 76, 0x1000);
+      Put32(file, o + 80, 0x100000);
+      Put32(file, o + 84, 0x1000);
+    }
+    Put32(file, DirectoriesOffset() - 4, directoryCount);
     for (const auto& [index, ref] : directories) {
-      Put32(file, kDirectoriesOffset + 8 * index, SectionRva(ref.section) + ref.offset);
-      Put32(file, kDirectoriesOffset + 8 * index + 4, ref.size);
+      Put32(file, DirectoriesOffset() + 8 * index, SectionRva(ref.section) + ref.offset);
+      Put32(file, DirectoriesOffset() + 8 * index + 4, ref.size);
     }
     for (size_t i = 0; i < n; ++i) {
       const size_t h = SectionTableOffset() + 40 * i;
@@ -144,8 +153,8 @@ struct TestImage {
       file.resize(RoundUp(uint32_t(file.size()), fileAlignment), '\0');
     }
     if (!certificate.empty()) {
-      Put32(file, kDirectoriesOffset + 8 * 4, uint32_t(file.size()));
-      Put32(file, kDirectoriesOffset + 8 * 4 + 4, uint32_t(certificate.size()));
+      Put32(file, DirectoriesOffset() + 8 * 4, uint32_t(file.size()));
+      Put32(file, DirectoriesOffset() + 8 * 4 + 4, uint32_t(certificate.size()));
       file += certificate;
     }
     if (!symbols.empty()) {

@@ -84,9 +84,10 @@ TEST(PeImageParse, RefusesMalformedImages) {
        "DOS header: the PE header offset 0x20 points into the DOS header"},
       {"file ends in the COFF header", full.substr(0, kCoffOffset + 10), "PE header at 0x80: ... run past the end..."},
       {"no PE signature", patched([](std::string& b) { b[kPeOffset + 2] = 'X'; }), "PE header at 0x80: no \"PE\\0\\0\" signature..."},
-      {"x64", built([](TestImage& i) { i.machine = 0x8664; }),
-       "COFF header: machine 0x8664 (x64) is a 64-bit image; the stub must be a 32-bit (i386) program"},
-      {"ARM64", built([](TestImage& i) { i.machine = 0xAA64; }), "COFF header: machine 0xaa64 (ARM64) is a 64-bit image..."},
+      {"x64 with a PE32 header", built([](TestImage& i) { i.machine = 0x8664; }),
+       "optional header: magic 0x10b is not PE32+ (0x20b), which an x64 program carries"},
+      {"ARM64", built([](TestImage& i) { i.machine = 0xAA64; }),
+       "COFF header: machine 0xaa64 (ARM64) is not x86; the stub must be an i386 or x64 program"},
       {"ARM", built([](TestImage& i) { i.machine = 0x1C0; }), "COFF header: machine 0x1c0 is not i386..."},
       {"object file", patched([](std::string& b) { Put16(b, kCoffOffset + 18, 0x0100); }),
        "COFF header: characteristics 0x100 do not mark an executable image..."},
@@ -99,7 +100,17 @@ TEST(PeImageParse, RefusesMalformedImages) {
        "COFF header: SizeOfOptionalHeader 0x40 is too small for a PE32 optional header (0x60 bytes at least)"},
       {"file ends in the optional header", full.substr(0, kOptionalOffset + 0x30),
        "optional header: 0x98+0xe0 runs past the end of the file (0xc8 bytes)"},
-      {"PE32+", built([](TestImage& i) { i.magic = 0x20B; }), "optional header: PE32+ (64-bit) image..."},
+      {"i386 with a PE32+ header", built([](TestImage& i) { i.magic = 0x20B; }),
+       "optional header: PE32+ (64-bit) image for an i386 machine..."},
+      {"PE32+ optional header too small for its directories", [&] {
+         std::string bytes = built([](TestImage& i) {
+           i.machine = 0x8664;
+           i.magic = 0x20B;
+         });
+         Put16(bytes, kCoffOffset + 16, 0x68);  // enough for PE32's 0x60, not for PE32+'s 0x70
+         return bytes;
+       }(),
+       "COFF header: SizeOfOptionalHeader 0x68 is too small for a PE32+ optional header (0x70 bytes at least)"},
       {"ROM image", built([](TestImage& i) { i.magic = 0x107; }), "optional header: magic 0x107 is not PE32 (0x10b)"},
       {"17 data directories", patched([](std::string& b) { Put32(b, kOptionalOffset + 92, 17); }),
        "optional header: NumberOfRvaAndSizes 0x11 is more than the 16 data directories"},

@@ -102,9 +102,16 @@ TEST(Stamp, EveryStubShapeReadsBack) {
       {"relocations then resources", StubShape::RelocsThenResources, 5, names({".rsrc", ".reloc"})},
       {"resources not at the end", StubShape::ResourcesInside, 7, names({".rsrc", ".tls", ".rsrc", ".reloc"})},
   };
+  // Every shape as an x86 (PE32) and as an x64 (PE32+) program.
+  for (const bool x64 : {false, true})
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string stubBytes = MakeStub(c.shape).Build();
+    SCOPED_TRACE(std::string(c.name) + (x64 ? ", x64" : ", x86"));
+    TestImage shape = MakeStub(c.shape);
+    if (x64) {
+      shape.machine = 0x8664;
+      shape.magic = 0x20B;
+    }
+    const std::string stubBytes = shape.Build();
     MemorySource stubSource(stubBytes);
     const PeImage stub = PeImage::Parse(stubSource);
     ProductInput input;
@@ -182,8 +189,8 @@ TEST(Stamp, EveryStubShapeReadsBack) {
       Put32(expectedHead, kOptionalOffset + 56, out.sizeOfImage);
       Put32(expectedHead, kOptionalOffset + 64, out.checkSum);
       for (uint32_t d : {2u, 5u}) {
-        Put32(expectedHead, kDirectoriesOffset + 8 * d, out.Directory(d).rva);
-        Put32(expectedHead, kDirectoriesOffset + 8 * d + 4, out.Directory(d).size);
+        Put32(expectedHead, shape.DirectoriesOffset() + 8 * d, out.Directory(d).rva);
+        Put32(expectedHead, shape.DirectoriesOffset() + 8 * d + 4, out.Directory(d).size);
       }
       return expectedHead;
     }());
