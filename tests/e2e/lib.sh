@@ -400,7 +400,12 @@ expected_members() {
     [ -z "$target" ] || [[ $target == */ ]] || target=$target/
     echo "$target$name|$source"
   done < <(grep -v '^[[:space:]]*#' "$MANIFEST")
-  echo "Uninst.exe|$BUILD/uninstall/Uninst.exe"
+  # The uninstaller is the tool's with the product's version block: its
+  # bytes are the copy in the installer's package.
+  local packed=$E2E_TMP/packed-members
+  rm -rf "$packed"
+  "$E2E_STPACK" extract "$E2E_SETUP" "$packed" >/dev/null 2>&1
+  echo "Uninst.exe|$packed/Uninst.exe"
 }
 
 # Every member where the installer puts it, with the bytes of its source.

@@ -4,10 +4,14 @@
 # (cmake --install of the release tree):
 #   - stpack init, then a product folder with its own company folder,
 #     publisher, home pages and licence texts in both languages, and a file
-#     with a Chinese name; stpack make; the Windows stpack.exe under Wine
-#     makes the same installer byte for byte;
+#     with a Chinese name; stpack make;
+#   - the uninstaller in the installer carries the product's version block,
+#     as python3-pefile reads it, and nothing of Corvenna's; a signed
+#     uninstaller is warned of and packed without its certificate;
 #   - a picture the installer could not show fails the build with its name,
 #     and leaves nothing;
+#   - the Windows stpack.exe under Wine makes the same installer byte for
+#     byte (this and what follows need Wine; the steps above run without);
 #   - English on Windows 7 and Chinese on Windows XP: the default folder under
 #     the company folder, the licence page showing the publisher's text, every
 #     member installed, the uninstall entry naming the publisher and its home
@@ -27,11 +31,10 @@ E2E_WIZSPY=$BUILD/gui/wizspy.exe
 e2e_require "$E2E_WIZSPY" "$RELEASE/tools/stpack" "$BUILD/app/SetupStub.exe" "$BUILD/uninstall/Uninst.exe" \
   "$BUILD/tools/stpack.exe" "$BUILD/examples/Drawvane.exe"
 
-e2e_init publisher || { echo "0 passed, 1 failed"; exit 1; }
 # The publisher's folder lives outside the source tree and outlives the Wine
 # prefixes of the installs below.
 work=$(mktemp -d /tmp/corvenna-publisher.XXXXXX)
-trap 'e2e_cleanup; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 
 # --- the tool as a publisher gets it -------------------------------------------
 
@@ -73,9 +76,25 @@ check "make: writes QuillSetup.exe" test -f QuillSetup.exe
 check "make: no warnings" not grep -q warning <<<"$make_out"
 check "make: the installer verifies" "$stpack" verify QuillSetup.exe
 
-# The Windows tool, under Wine, from the same folder.
-wine "$BUILD/tools/stpack.exe" make Quill -o QuillSetup-win.exe >/dev/null 2>&1
-check "make under Wine: stpack.exe makes the same installer" cmp -s QuillSetup.exe QuillSetup-win.exe
+# The uninstaller in the package, as python3-pefile reads it: the tool's
+# Uninst.exe with the product's version block in place of Corvenna's.
+"$stpack" extract QuillSetup.exe unpacked >/dev/null 2>&1
+uninst_dump=$(/usr/bin/python3 "$E2E_ROOT/tests/pe/pefile_dump.py" unpacked/Uninst.exe 2>&1)
+uninst_version=$(sed -n 's/^version //p' <<<"$uninst_dump")
+for line in 'string 040904b0 CompanyName=Plume Works Ltd' 'string 040904b0 ProductName=Plume Quill' \
+  'string 040904b0 FileDescription=Plume Quill Uninstaller' 'string 040904b0 FileVersion=1.4' \
+  'string 040904b0 ProductVersion=1.4' 'string 040904b0 LegalCopyright=Copyright (C) Plume Works Ltd' \
+  'string 040904b0 OriginalFilename=Uninst.exe' 'string 040904b0 InternalName=Uninst.exe' \
+  'fixed 0x10004 0x0 0x10004 0x0 0xfeef04bd' 'translation 0x0409 0x04b0'; do
+  check "uninstaller: version $line" grep -qxF "$line" <<<"$uninst_version"
+done
+check "uninstaller: nothing of Corvenna in its version block" not grep -q Corvenna <<<"$uninst_version"
+check_eq "uninstaller: one version block, US English" "resource #16 #1 1033" \
+  "$(grep '^resource #16 ' <<<"$uninst_dump" | cut -d' ' -f1-4)"
+check_match "uninstaller: its checksum verifies" '(^|'$'\n'')checksum 0x[0-9a-f]+ 0x[0-9a-f]+ verified' "$uninst_dump"
+check "uninstaller: pefile warns of nothing" not grep -q '^warning' <<<"$uninst_dump"
+check "uninstaller: the tool's own Uninst.exe is left as it was" \
+  cmp -s "$BUILD/uninstall/Uninst.exe" "$work/tool/share/corvenna-setup/Uninst.exe"
 
 # A PNG saved as .jpg is refused at build time, naming the file.
 mkdir -p Broken && cp -r Quill/* Broken/
@@ -91,7 +110,29 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 
 osslsigncode sign -certs cert.pem -key key.pem -n "Plume Quill" -in QuillSetup.exe -out QuillSetup-signed.exe >/dev/null 2>&1
 check "sign: osslsigncode verify passes" osslsigncode verify -CAfile cert.pem QuillSetup-signed.exe
 check "sign: the signed installer still verifies its package" "$stpack" verify QuillSetup-signed.exe
+
+# A signed uninstaller: the packed copy differs from the signed bytes, so
+# make says so once and packs it without the certificate, the same bytes as
+# the unsigned program gives.
+osslsigncode sign -certs cert.pem -key key.pem -n "Corvenna Setup" -in "$work/tool/share/corvenna-setup/Uninst.exe" \
+  -out Uninst-signed.exe >/dev/null 2>&1
+check "sign: the uninstaller signed" osslsigncode verify -CAfile cert.pem Uninst-signed.exe
+signed_out=$("$stpack" make Quill -o QuillSetup-signed-uninst.exe --uninstaller Uninst-signed.exe 2>&1)
+check_eq "make: a signed uninstaller is warned of once" 1 \
+  "$(grep -c 'the uninstaller is signed; its certificate is dropped' <<<"$signed_out")"
+"$stpack" extract QuillSetup-signed-uninst.exe unpacked-signed >/dev/null 2>&1
+check "make: the signed uninstaller is packed without its certificate" \
+  cmp -s unpacked/Uninst.exe unpacked-signed/Uninst.exe
 cd "$E2E_ROOT" || exit 1
+
+# --- under Wine ---------------------------------------------------------------------
+
+e2e_init publisher || { echo "0 passed, 1 failed"; exit 1; }
+trap 'e2e_cleanup; rm -rf "$work"' EXIT
+
+# The Windows tool, under Wine, from the same folder.
+(cd "$work" && wine "$BUILD/tools/stpack.exe" make Quill -o QuillSetup-win.exe >/dev/null 2>&1)
+check "make under Wine: stpack.exe makes the same installer" cmp -s "$work/QuillSetup.exe" "$work/QuillSetup-win.exe"
 
 # --- installing -------------------------------------------------------------------
 

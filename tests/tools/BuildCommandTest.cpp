@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CorvennaVersion.h"
+#include "ProgramFixtures.h"
 #include "TestConsole.h"
 #include "datatable/TextConvert.h"
 #include "package/PackageReader.h"
@@ -44,8 +45,9 @@ const char kManifest[] =
     "$Third$  | helper.dll       | helper.dll | UseInstallDir\n"
     "Lang     | other-uninst.exe | Uninst.exe\n";
 
-const char kDefaultUninstaller[] = "MZ the uninstaller beside the tool";
-const char kNamedUninstaller[] = "MZ the uninstaller named on the command line";
+// The data of the two uninstallers, which tells which one was packed.
+const char kDefaultUninstaller[] = "the uninstaller beside the tool";
+const char kNamedUninstaller[] = "the uninstaller named on the command line";
 
 // A scratch folder with a payload as a manifest (src/) and as a folder tree
 // (tree/), product settings, an uninstaller beside a pretend tool (tool/)
@@ -62,8 +64,8 @@ class Workspace {
       WriteBytes(box.Path(std::string("tree/") + file), std::string("tree file ") + file);
     }
     WriteBytes(box.Path("product.ini"), kProductIni);
-    WriteBytes(box.Path("tool/Uninst.exe"), kDefaultUninstaller);
-    WriteBytes(box.Path("bin/MyUninst.exe"), kNamedUninstaller);
+    WriteBytes(box.Path("tool/Uninst.exe"), SyntheticProgram("", kDefaultUninstaller));
+    WriteBytes(box.Path("bin/MyUninst.exe"), SyntheticProgram("", kNamedUninstaller));
     fs::create_directories(box.Path("empty-tool"));
     ResetConsole();
     Console().executableFolder = box.Folder("tool");
@@ -121,7 +123,7 @@ struct BuildCase {
   const char* name;
   std::string source;
   std::vector<std::string> arguments;
-  std::string uninstallerBytes;
+  std::string uninstallerData;
   size_t sourceMembers;
   std::vector<std::u16string> listedFiles;  // Uninst.lst's File entries, in order
 };
@@ -165,7 +167,15 @@ TEST_P(BuildWithUninstaller, AddsProgramAndListLast) {
   }
 
   const std::vector<std::u16string> installed = w.ExtractInstallFolder();
-  EXPECT_EQ(ReadBytes(w.box.Path("install/Uninst.exe")), c.uninstallerBytes);
+  // The uninstaller packed is a copy of the one given, with the product's
+  // version block (no publisher set: the installer's default).
+  const std::string uninstaller = ReadBytes(w.box.Path("install/Uninst.exe")).value_or("");
+  EXPECT_NE(uninstaller.find(c.uninstallerData), std::string::npos);
+  const std::vector<VersionBlock> versions = VersionBlocksOf(uninstaller);
+  ASSERT_EQ(versions.size(), 1u);
+  EXPECT_EQ(versions[0].String(u"CompanyName"), u"Corvenna Software");
+  EXPECT_EQ(versions[0].String(u"FileDescription"), u"Corvenna Drawvane Uninstaller");
+  EXPECT_EQ(versions[0].String(u"ProductVersion"), u"2.0");
   const UninstallList list = ParseUninstallList(ReadBytes(w.box.Path("install/Uninst.lst")).value_or(""));
   EXPECT_EQ(list.files, c.listedFiles);
   EXPECT_EQ(Sorted(list.files), installed);  // every file of the install folder, and nothing else

@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "../pe/PeImageBuilder.h"
+#include "ProgramFixtures.h"
 #include "TestConsole.h"
 #include "crypt/SuiteCipher.h"
 #include "package/InstallerDigest.h"
 #include "package/PackageDigest.h"
 #include "package/PackageExtractor.h"
 #include "package/PackageTestSupport.h"
+#include "pe/PeChecksum.h"
 #include "pe/PeImage.h"
 #include "pe/PeIo.h"
 #include "pe/PeResources.h"
@@ -43,24 +44,26 @@ const char kProductIni[] =
     "PublisherEn = Acme Ltd\n"
     "HomePageEn = https://acme.example/\n";
 
-// A stub as small as the PE module accepts: code, data, and relocations last;
-// signed when given a certificate.
-std::string SyntheticStub(const std::string& certificate = "") {
-  pe::test::TestImage image;
-  image.certificate = certificate;
-  image.sections.push_back({".text", std::string(0x300, '\xC3'), 0, pe::test::kCode});
-  image.sections.push_back({".data", std::string(0x80, 'd'), 0, pe::test::kData});
-  std::string relocations;
-  pe::test::Put32(relocations, 0, 0x1000);
-  pe::test::Put32(relocations, 4, 12);
-  pe::test::Put16(relocations, 8, 0x3010);
-  pe::test::Put16(relocations, 10, 0);
-  image.sections.push_back({".reloc", relocations, 0, 0x42000040});
-  image.directories[5] = {2, 0, 12};
-  return image.Build();
-}
-
 std::string Read(const fs::path& path) { return ReadBytes(path).value_or("(missing)"); }
+
+// The data of the uninstaller beside the tool, which shows that a packed
+// copy is made from it.
+const std::string kUninstallerData = "the uninstaller's own data" + std::string(0x80, 'u');
+
+// The uninstaller beside the tool, with Corvenna's version block as the
+// built Uninst.exe has.
+std::string CorvennaUninstaller() {
+  pe::VersionInfo info;
+  info.fileVersion = info.productVersion = {1, 0, 0, 0};
+  info.strings = {{u"CompanyName", u"Corvenna Software"},
+                  {u"FileDescription", u"Corvenna Setup Uninstaller"},
+                  {u"FileVersion", u"1.0.0"},
+                  {u"LegalCopyright", u"Copyright (C) Corvenna Software"},
+                  {u"OriginalFilename", u"Uninst.exe"},
+                  {u"ProductName", u"Corvenna Setup"},
+                  {u"ProductVersion", u"1.0.0"}};
+  return WithVersionBlock(SyntheticProgram("", kUninstallerData), info);
+}
 
 class MakeWorkspace {
  public:
@@ -69,8 +72,8 @@ class MakeWorkspace {
     WriteBytes(box.Path("Acme/payload/Tool.exe"), "MZ the product's program");
     WriteBytes(box.Path("Acme/payload/ReadMe.txt"), "read me");
     WriteBytes(box.Path("Acme/payload/\xE6\x95\xB0\xE6\x8D\xAE/a.dat"), std::string(3000, 'a'));  // 数据/a.dat
-    WriteBytes(box.Path("tool/SetupStub.exe"), SyntheticStub());
-    WriteBytes(box.Path("tool/Uninst.exe"), "MZ the uninstaller");
+    WriteBytes(box.Path("tool/SetupStub.exe"), SyntheticProgram());
+    WriteBytes(box.Path("tool/Uninst.exe"), CorvennaUninstaller());
     ResetConsole();
     Console().executableFolder = box.Folder("tool");
   }
@@ -89,9 +92,24 @@ class MakeWorkspace {
   }
 
   std::string Output() const { return Read(box.Path("out/ToolSetup.exe")); }
+
+  // A member of the installer's package, as the installer writes it.
+  std::string Installed(const std::string& member) const {
+    const std::string folder = "installed-" + std::to_string(++fExtractions);
+    pe::MemorySource installer(Output());
+    const std::vector<pe::ResourceEntry> resources = pe::ReadResources(pe::PeImage::Parse(installer), installer);
+    const pe::ResourceEntry* package = pe::FindResourceEntry(resources, u"StpFile", u"SetupPackage");
+    if (!package) return "(no package)";
+    WriteBytes(box.Path(folder + ".stp"), installer.Bytes().substr(size_t(package->fileOffset), package->size));
+    ExtractPackage(Arg(folder + ".stp"), box.Folder(folder), u"", {}, *CreatePlatformFileSystem());
+    return Read(box.Path(folder + "/" + member));
+  }
   bool NothingLeft() const { return fs::is_empty(box.Path("out")); }
 
   Sandbox box;
+
+ private:
+  mutable int fExtractions = 0;
 };
 
 struct Resources {
@@ -125,50 +143,13 @@ struct Resources {
   }
 };
 
-// The installer's version block: a string of its table (the UTF-16 key with
-// its terminator, then the value at the next 4-byte boundary), and the
-// fixed-info versions after the signature 0xFEEF04BD.
-struct VersionBlock {
-  std::string bytes;
-
-  static std::string Utf16z(const std::u16string& text) {
-    std::string out;
-    for (char16_t c : text) out += {char(c & 0xFF), char(c >> 8)};
-    return out + std::string(2, '\0');
-  }
-  std::u16string String(const std::u16string& key) const {
-    size_t at = bytes.find(Utf16z(key));
-    if (at == std::string::npos || at % 2 != 0) return u"(missing)";
-    at = (at + 2 * (key.size() + 1) + 3) & ~size_t(3);
-    std::u16string value;
-    for (; at + 1 < bytes.size() && (bytes[at] != 0 || bytes[at + 1] != 0); at += 2) {
-      value += char16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8);
-    }
-    return value;
-  }
-  // file version MS, LS, product version MS, LS
-  std::vector<uint32_t> Fixed() const {
-    const size_t at = bytes.find(std::string("\xBD\x04\xEF\xFE", 4));
-    std::vector<uint32_t> words;
-    for (size_t i = 0; at != std::string::npos && i < 4; ++i) {
-      const size_t p = at + 8 + 4 * i;
-      words.push_back(uint32_t(uint8_t(bytes[p])) | uint32_t(uint8_t(bytes[p + 1])) << 8 |
-                      uint32_t(uint8_t(bytes[p + 2])) << 16 | uint32_t(uint8_t(bytes[p + 3])) << 24);
-    }
-    return words;
-  }
-};
-
 // The synthetic stub with the project's version block of its own, as the
 // real SetupStub.exe has.
 std::string StubWithVersion() {
-  pe::MemorySource stubSource(SyntheticStub());
   pe::VersionInfo info;
   info.fileVersion = info.productVersion = {9, 9, 9, 9};
   info.strings = {{u"CompanyName", u"Stub Maker"}, {u"ProductName", u"Stub Product"}};
-  pe::MemorySink sink;
-  pe::StampResources(pe::PeImage::Parse(stubSource), stubSource, {pe::MakeVersionResource(info, 1033)}, sink);
-  return sink.Bytes();
+  return WithVersionBlock(SyntheticProgram(), info);
 }
 
 std::string Sha256(const std::string& bytes) {
@@ -217,6 +198,7 @@ TEST(Make, WritesEveryResourceTheInstallerReads) {
   EXPECT_EQ(version.String(u"ProductVersion"), u"3.1");
   EXPECT_EQ(version.String(u"LegalCopyright"), u"Copyright (C) Acme Ltd");
   EXPECT_EQ(version.String(u"OriginalFilename"), u"ToolSetup.exe");
+  EXPECT_EQ(version.String(u"InternalName"), u"ToolSetup.exe");
   EXPECT_EQ(version.Fixed(), (std::vector<uint32_t>{0x30001, 0, 0x30001, 0}));
 
   // The package: its digest, and members that extract to the payload plus
@@ -233,7 +215,7 @@ TEST(Make, WritesEveryResourceTheInstallerReads) {
   ExtractPackage(w.Arg("package.stp"), w.box.Folder("installed"), u"", {}, *CreatePlatformFileSystem());
   EXPECT_EQ(Read(w.box.Path("installed/Tool.exe")), "MZ the product's program");
   EXPECT_EQ(Read(w.box.Path("installed/\xE6\x95\xB0\xE6\x8D\xAE/a.dat")), std::string(3000, 'a'));
-  EXPECT_EQ(Read(w.box.Path("installed/Uninst.exe")), "MZ the uninstaller");
+  EXPECT_NE(Read(w.box.Path("installed/Uninst.exe")).find(kUninstallerData), std::string::npos);
   EXPECT_NE(Read(w.box.Path("installed/Uninst.lst")).find("File=Tool.exe"), std::string::npos);
 
   // list and verify read the installer as they read a package.
@@ -343,7 +325,7 @@ TEST(Make, ADigestOfAnotherSizeOrNoneIsDamage) {
     EXPECT_NE(check.detail.find(c.detail), std::string::npos) << c.name << ": " << check.detail;
   }
   // A program without the resource at all.
-  pe::MemorySource stub(SyntheticStub());
+  pe::MemorySource stub(SyntheticProgram());
   const InstallerCheck bare = CheckInstallerOutsidePackage(stub);
   EXPECT_FALSE(bare.intact);
   EXPECT_NE(bare.detail.find("no setup package"), std::string::npos) << bare.detail;
@@ -405,7 +387,7 @@ TEST(Make, ReplacesTheStubsVersionBlock) {
 
 TEST(Make, WarnsThatASignedStubLosesItsCertificate) {
   MakeWorkspace w;
-  WriteBytes(w.box.Path("tool/SetupStub.exe"), SyntheticStub(std::string(0x40, 'c')));
+  WriteBytes(w.box.Path("tool/SetupStub.exe"), SyntheticProgram(std::string(0x40, 'c')));
   ASSERT_EQ(w.Make(), 0) << Console().err;
   EXPECT_NE(Console().err.find("SetupStub.exe: the stub is signed; its certificate is dropped"), std::string::npos)
       << Console().err;
@@ -413,6 +395,86 @@ TEST(Make, WarnsThatASignedStubLosesItsCertificate) {
   MakeWorkspace unsigned_;
   ASSERT_EQ(unsigned_.Make(), 0) << Console().err;
   EXPECT_EQ(Console().err.find("certificate"), std::string::npos) << Console().err;
+}
+
+// The uninstaller in the package is a copy of the one beside the tool with
+// the product's version block in place of its own, so that nothing of
+// Corvenna's shows in another publisher's Uninst.exe; the file beside the
+// tool is only read.
+TEST(Make, PacksTheUninstallerWithTheProductsVersionBlock) {
+  struct Case {
+    const char* name;
+    std::string productIni;
+    std::u16string publisher, product, version;
+    std::vector<uint32_t> fixed;  // file version MS, LS, product version MS, LS
+    bool corvennaShows;
+  };
+  const Case cases[] = {
+      {"another publisher", kProductIni, u"Acme Ltd", u"Acme Tool", u"3.1", {0x30001, 0, 0x30001, 0}, false},
+      {"no publisher: the installer's default",
+       "ExeName = Tool\nProductNameEn = Acme Tool\nFreeware = 0\nVersion = 2.5.x.7\n", u"Corvenna Software",
+       u"Acme Tool", u"2.5.x.7", {0x20005, 7, 0x20005, 7}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MakeWorkspace w;
+    WriteBytes(w.box.Path("Acme/product.ini"), c.productIni);
+    ASSERT_EQ(w.Make(), 0) << Console().err;
+    EXPECT_TRUE(Read(w.box.Path("tool/Uninst.exe")) == CorvennaUninstaller()) << "the file beside the tool changed";
+
+    const std::string packed = w.Installed("Uninst.exe");
+    EXPECT_NE(packed.find(kUninstallerData), std::string::npos) << "its code and data are the uninstaller's";
+    pe::MemorySource source(packed);
+    const pe::PeImage image = pe::PeImage::Parse(source);
+    EXPECT_EQ(image.checkSum, pe::ComputePeChecksum(source, image.CheckSumOffset()));
+    const std::vector<VersionBlock> blocks = VersionBlocksOf(packed);
+    ASSERT_EQ(blocks.size(), 1u) << "its own block is replaced, not kept beside";
+    const VersionBlock& version = blocks[0];
+    EXPECT_EQ(version.language, 1033);
+    EXPECT_EQ(version.String(u"CompanyName"), c.publisher);
+    EXPECT_EQ(version.String(u"ProductName"), c.product);
+    EXPECT_EQ(version.String(u"FileDescription"), c.product + u" Uninstaller");
+    EXPECT_EQ(version.String(u"FileVersion"), c.version);
+    EXPECT_EQ(version.String(u"ProductVersion"), c.version);
+    EXPECT_EQ(version.String(u"LegalCopyright"), u"Copyright (C) " + c.publisher);
+    EXPECT_EQ(version.String(u"OriginalFilename"), u"Uninst.exe");
+    EXPECT_EQ(version.String(u"InternalName"), u"Uninst.exe");
+    EXPECT_EQ(version.Fixed(), c.fixed);
+    const std::string corvenna = VersionBlock::Utf16z(u"Corvenna").substr(0, 16);
+    EXPECT_EQ(version.bytes.find(corvenna) != std::string::npos, c.corvennaShows);
+  }
+}
+
+// A signed uninstaller is warned of once, and packed without its
+// certificate: the same bytes as the same program unsigned gives, for make
+// and for build.
+TEST(Make, WarnsThatASignedUninstallerLosesItsCertificate) {
+  const std::string warning = "Uninst.exe\": the uninstaller is signed; its certificate is dropped";
+  MakeWorkspace plain;
+  WriteBytes(plain.box.Path("tool/Uninst.exe"), SyntheticProgram("", kUninstallerData));
+  ASSERT_EQ(plain.Make(), 0) << Console().err;
+  EXPECT_EQ(Console().err.find("certificate"), std::string::npos) << Console().err;
+  const std::string unsignedCopy = plain.Installed("Uninst.exe");
+
+  MakeWorkspace w;
+  WriteBytes(w.box.Path("tool/Uninst.exe"), SyntheticProgram(std::string(0x40, 'c'), kUninstallerData));
+  ASSERT_EQ(w.Make(), 0) << Console().err;
+  const size_t at = Console().err.find(warning);
+  EXPECT_NE(at, std::string::npos) << Console().err;
+  EXPECT_EQ(Console().err.find(warning, at + 1), std::string::npos) << "warned once: " << Console().err;
+  const std::string signedCopy = w.Installed("Uninst.exe");
+  EXPECT_TRUE(signedCopy == unsignedCopy) << "the certificate is left out, and nothing else differs";
+  pe::MemorySource source(signedCopy);
+  EXPECT_EQ(pe::PeImage::Parse(source).Directory(pe::kCertificateTable).size, 0u);
+
+  ResetConsole();
+  Console().executableFolder = w.box.Folder("tool");
+  WriteBytes(w.box.Path("Acme/payload.manifest"), "| payload/Tool.exe |\n");
+  ASSERT_EQ(stpack::Run({u"build", w.Arg("Acme/payload.manifest"), u"-o", w.Arg("out/Tool.stp"), u"--product",
+                         w.Arg("Acme/product.ini")}),
+            0)
+      << Console().err;
+  EXPECT_NE(Console().err.find(warning), std::string::npos) << Console().err;
 }
 
 TEST(Make, OwnPicturesAndLicenceTexts) {
@@ -474,6 +536,8 @@ const Refusal kRefusals[] = {
      {"product.ini:12: LicenseEn names gone.txt, which does not exist"}},
     {"stub_not_a_program", {{"tool/SetupStub.exe", "not a program"}}, {}, {"SetupStub.exe: is not an installer stub"}},
     {"stub_missing", {{"tool/SetupStub.exe", kRemove}}, {}, {"no installer stub beside stpack", "--stub"}},
+    {"uninstaller_not_a_program", {{"tool/Uninst.exe", "MZ the uninstaller"}}, {},
+     {"Uninst.exe\": is not a program stpack can write the product's version block into"}},
 };
 
 void PrintTo(const Refusal& c, std::ostream* out) { *out << c.name; }
@@ -508,8 +572,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, MakeRefused, ::testing::ValuesIn(kRefusals),
 TEST(Make, StartsFromInit) {
   Sandbox box;
   ResetConsole();
-  WriteBytes(box.Path("tool/SetupStub.exe"), SyntheticStub());
-  WriteBytes(box.Path("tool/Uninst.exe"), "MZ");
+  WriteBytes(box.Path("tool/SetupStub.exe"), SyntheticProgram());
+  WriteBytes(box.Path("tool/Uninst.exe"), CorvennaUninstaller());
   Console().executableFolder = box.Folder("tool");
   ASSERT_EQ(stpack::Run({u"init", Api(box.Path("Widget"))}), 0) << Console().err;
   WriteBytes(box.Path("Widget/payload/Widget.exe"), "MZ");
@@ -540,8 +604,8 @@ TEST(Make, InitWithThePublishersName) {
   for (const Case& c : cases) {
     Sandbox box;
     ResetConsole();
-    WriteBytes(box.Path("tool/SetupStub.exe"), SyntheticStub());
-    WriteBytes(box.Path("tool/Uninst.exe"), "MZ");
+    WriteBytes(box.Path("tool/SetupStub.exe"), SyntheticProgram());
+    WriteBytes(box.Path("tool/Uninst.exe"), CorvennaUninstaller());
     Console().executableFolder = box.Folder("tool");
     std::vector<std::u16string> init = {u"init", Api(box.Path("Quill")), u"--publisher", c.publisher};
     if (!c.homePage.empty()) init.insert(init.end(), {u"--home-page", c.homePage});

@@ -20,6 +20,11 @@
 #include "package/PackageFileSystem.h"
 #include "package/PackageManifest.h"
 #include "package/PackageReader.h"
+#include "pe/PeImage.h"
+#include "pe/PeIo.h"
+#include "pe/ResourceBuilders.h"
+#include "settings/Language.h"
+#include "settings/ProductSettings.h"
 #include "text/Error.h"
 #include "tools/stpack/Console.h"
 #include "tools/stpack/InstallerPackage.h"
@@ -222,12 +227,40 @@ void CheckItems(PackageFileSystem& files, const std::vector<SourceItem>& items) 
   }
 }
 
+// The uninstaller as it goes into the package: a copy with the product's
+// version block in place of its own, which names the tool's maker and
+// version. The copy is what is packed and hashed; the file itself is only
+// read. Writing the resources breaks any signature, so the copy has no
+// certificate (the stamper leaves it out), and warnings says so.
+std::string StampedUninstaller(PackageFileSystem& files, const std::u16string& path,
+                               const ProductSettingsFile& settings, std::vector<std::string>& warnings) {
+  const std::string name = "uninstaller " + Quoted(path);
+  std::unique_ptr<PackageInputFile> input = files.OpenForReading(path);
+  std::string bytes(size_t(input->Size()), '\0');
+  bytes.resize(input->Read(bytes.data(), bytes.size()));  // a file cut short meanwhile is no program
+  input.reset();
+  pe::MemorySource program(std::move(bytes));
+  pe::MemorySink copy;
+  try {
+    const pe::PeImage image = pe::PeImage::Parse(program);
+    if (image.Directory(pe::kCertificateTable).size != 0) {
+      warnings.push_back(name + ": the uninstaller is signed; its certificate is dropped, since the packed copy "
+                         "carries the product's version block and so differs from the signed bytes");
+    }
+    pe::StampResources(image, program,
+                       {ProductVersionResource(settings, u"Uninstaller", std::u16string(kUninstallerFileName))}, copy);
+  } catch (const pe::PeError& e) {
+    throw ToolError(name + ": is not a program stpack can write the product's version block into: " + e.what());
+  }
+  return copy.Bytes();
+}
+
 // The uninstaller and its list as the two members that follow the source's
 // members. Checks first that the source does not install files of the same
 // names, that the program exists and that the product settings make a list.
 std::vector<SourceItem> UninstallerItems(PackageFileSystem& files, const std::vector<SourceItem>& items,
                                          const UninstallerSource& uninstaller, const ProductSettingsFile& settings,
-                                         const std::string& settingsName) {
+                                         const std::string& settingsName, std::vector<std::string>& warnings) {
   for (const std::u16string name : {kUninstallerFileName, kUninstallListFileName}) {
     ManifestEntry added;
     added.fileName = name;
@@ -270,6 +303,7 @@ std::vector<SourceItem> UninstallerItems(PackageFileSystem& files, const std::ve
   program.entry.fileName = kUninstallerFileName;
   program.path = uninstaller.program;
   program.place = "uninstaller " + Quoted(uninstaller.program);
+  program.data = StampedUninstaller(files, uninstaller.program, settings, warnings);
   SourceItem listItem;
   listItem.entry.fileName = kUninstallListFileName;
   listItem.place = "uninstall list made from " + settingsName;
@@ -365,18 +399,47 @@ class VerifyingFileSystem final : public PackageFileSystem {
 std::vector<SourceItem> CollectPackageItems(PackageFileSystem& files, const std::u16string& source,
                                             const std::u16string& output,
                                             const std::optional<UninstallerSource>& uninstaller,
-                                            const ProductSettingsFile* settings, const std::string& settingsName) {
+                                            const ProductSettingsFile* settings, const std::string& settingsName,
+                                            std::vector<std::string>& warnings) {
   std::error_code ec;
   const bool fromTree = fs::is_directory(fs::path(source), ec);
   if (!fromTree && !files.FileExists(source)) throw ToolError(Quoted(source) + " is neither a manifest file nor a folder");
   std::vector<SourceItem> items = fromTree ? ItemsFromTree(source, output) : ItemsFromManifest(files, source);
   CheckItems(files, items);
   if (uninstaller) {
-    for (SourceItem& item : UninstallerItems(files, items, *uninstaller, *settings, settingsName)) {
+    for (SourceItem& item : UninstallerItems(files, items, *uninstaller, *settings, settingsName, warnings)) {
       items.push_back(std::move(item));
     }
   }
   return items;
+}
+
+pe::NewResource ProductVersionResource(const ProductSettingsFile& settings, const std::u16string& role,
+                                       const std::u16string& fileName) {
+  constexpr uint16_t kLanguageEnglishUs = 1033;
+  const std::u16string name = settings.Setting(kSettingProductNameEn);
+  const std::u16string version = settings.Setting(kSettingProductVersion);
+  std::u16string publisher = settings.Setting(kSettingPublisherEn);
+  if (publisher.empty()) publisher = DefaultPublisher(kUiEnglish);
+  pe::VersionInfo info;
+  // The file version is the product's too, for the uninstaller as for the
+  // installer, not the prebuilt program's own: the installed Uninst.exe is
+  // part of the product's release, and its properties would otherwise pair
+  // the product's name with the tool's version, which means nothing to the
+  // product's users.
+  info.fileVersion = info.productVersion = pe::ParseVersionNumbers(version);
+  info.strings = {{u"CompanyName", publisher},
+                  {u"FileDescription", name + u" " + role},
+                  {u"FileVersion", version},
+                  {u"InternalName", fileName},
+                  {u"LegalCopyright", u"Copyright (C) " + publisher},
+                  {u"OriginalFilename", fileName},
+                  {u"ProductName", name},
+                  {u"ProductVersion", version}};
+  // The texts are the English settings, so the block is US English, as the
+  // string table MakeVersionResource writes says; it replaces the program's
+  // own block under every language.
+  return pe::MakeVersionResource(info, kLanguageEnglishUs);
 }
 
 PackageStats WritePackageFile(PackageFileSystem& files, const std::vector<SourceItem>& items,
@@ -463,9 +526,11 @@ void BuildPackage(const std::u16string& source, const std::u16string& output, co
   if (uninstaller) settings = ReadProductSettingsFile(*files, uninstaller->productSettings);
   PackageWriterOptions options = givenOptions;
   options.codec = ChooseCodec(compression, settings ? &*settings : nullptr, givenOptions.codec);
+  std::vector<std::string> warnings;
   std::vector<SourceItem> items = CollectPackageItems(*files, source, output, uninstaller, settings ? &*settings : nullptr,
-                                                      uninstaller ? U8(uninstaller->productSettings) : "");
+                                                      uninstaller ? U8(uninstaller->productSettings) : "", warnings);
   CheckWriterOptions(options);  // before any file is created
+  for (const std::string& warning : warnings) PrintErr("stpack: warning: " + warning + "\n");
 
   const std::u16string partial = output + u".partial";
   const PartialFileGuard partialGuard(partial);

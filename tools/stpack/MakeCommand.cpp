@@ -110,27 +110,6 @@ UninstallerSource FindUninstaller(const std::optional<std::u16string>& named, co
   return source;
 }
 
-// What Explorer shows in the installer's properties: the product's English
-// name and publisher (the installer's default where it is not set) and its
-// version, never the stub's.
-pe::VersionInfo InstallerVersionInfo(const ProductSettingsFile& settings, const std::u16string& output) {
-  const std::u16string name = settings.Setting(kSettingProductNameEn);
-  const std::u16string version = settings.Setting(kSettingProductVersion);
-  std::u16string publisher = settings.Setting(kSettingPublisherEn);
-  if (publisher.empty()) publisher = DefaultPublisher(kUiEnglish);
-  pe::VersionInfo info;
-  info.fileVersion = info.productVersion = pe::ParseVersionNumbers(version);
-  std::u16string fileName = output.substr(output.find_last_of(u"/\\") + 1);
-  info.strings = {{u"CompanyName", publisher},
-                  {u"FileDescription", name + u" Setup"},
-                  {u"FileVersion", version},
-                  {u"LegalCopyright", u"Copyright (C) " + publisher},
-                  {u"OriginalFilename", fileName},
-                  {u"ProductName", name},
-                  {u"ProductVersion", version}};
-  return info;
-}
-
 std::u16string DefaultOutputName(const ProductFolder& product) {
   return product.settings.Setting(kSettingExeBaseName) + u"Setup.exe";
 }
@@ -152,7 +131,7 @@ void MakeInstaller(const MakeOptions& givenOptions) {
     uninstaller = FindUninstaller(options.uninstaller, product.folder + u"product.ini");
   }
   std::vector<SourceItem> items = CollectPackageItems(*files, product.payload, output, uninstaller, &product.settings,
-                                                      product.settingsName);
+                                                      product.settingsName, product.warnings);
   // The payload's own members: the uninstaller and its list come last.
   std::vector<ManifestEntry> members;
   const size_t added = uninstaller ? 2 : 0;
@@ -211,7 +190,8 @@ void MakeInstaller(const MakeOptions& givenOptions) {
     }
     add(pe::kTypeManifest, uint16_t(1), kLanguageEnglishUs, std::string(defaults::kInstallerManifest));
     // The installer's own version block, in place of the stub's.
-    resources.push_back(pe::MakeVersionResource(InstallerVersionInfo(product.settings, output), kLanguageEnglishUs));
+    const std::u16string outputName = output.substr(output.find_last_of(u"/\\") + 1);
+    resources.push_back(ProductVersionResource(product.settings, u"Setup", outputName));
     // The digest of the whole installer, sealed in once every other byte
     // has gone out (InstallerDigest.h).
     add(pe::kTypeRcData, kInstallerDigestResource, kLanguageChinesePrc, std::string(kInstallerDigestSize, '\0'));

@@ -11,6 +11,7 @@
 #include "package/PackageFileSystem.h"
 #include "package/PackageManifest.h"
 #include "package/PackageWriter.h"
+#include "pe/ResourceStamper.h"
 #include "settings/ProductSettingsFile.h"
 #include "tools/stpack/Commands.h"
 
@@ -27,11 +28,24 @@ struct SourceItem {
 // The members of a manifest file or folder tree, checked (every source
 // exists, no two land on the same file), then the uninstaller and its list
 // made with settings (named settingsName in messages) when uninstaller is
-// given. Raises ToolError before anything is written.
+// given. The uninstaller is packed as a copy carrying the product's version
+// block (ProductVersionResource); what the copy loses (a signature) is added
+// to warnings. Raises ToolError before anything is written.
 std::vector<SourceItem> CollectPackageItems(PackageFileSystem& files, const std::u16string& source,
                                             const std::u16string& output,
                                             const std::optional<UninstallerSource>& uninstaller,
-                                            const ProductSettingsFile* settings, const std::string& settingsName);
+                                            const ProductSettingsFile* settings, const std::string& settingsName,
+                                            std::vector<std::string>& warnings);
+
+// The version block (type 16, id 1, US English) of a program stpack writes
+// for a product, the installer or the uninstaller it packs: what Explorer
+// shows in the file's properties is the product's English name, its
+// publisher (the installer's default where it is not set) and its version,
+// never those of the prebuilt program it is made from. The two differ only
+// in role, which ends the description ("<ProductNameEn> Setup"), and in the
+// program's file name.
+pe::NewResource ProductVersionResource(const ProductSettingsFile& settings, const std::u16string& role,
+                                       const std::u16string& fileName);
 
 struct PackageStats {
   size_t members = 0;
