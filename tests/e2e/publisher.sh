@@ -127,12 +127,30 @@ cd "$E2E_ROOT" || exit 1
 
 # --- under Wine ---------------------------------------------------------------------
 
+# Where the Windows tests run the x64 build (BUILD_DIR), the Wine part runs
+# the same product made with that build's stub and uninstaller, signed the
+# same way.
+setup=$work/QuillSetup.exe signed=$work/QuillSetup-signed.exe made_with=()
+if [ -n "${BUILD_DIR:-}" ] && (BUILD=$BUILD_DIR && e2e_build_is_x64); then
+  BUILD=$BUILD_DIR E2E_WIZSPY=$BUILD_DIR/gui/wizspy.exe
+  made_with=(--stub "$BUILD/app/SetupStub.exe" --uninstaller "$BUILD/uninstall/Uninst.exe")
+  setup=$work/QuillSetup-x64.exe signed=$work/QuillSetup-x64-signed.exe
+  (cd "$work" && "$stpack" make Quill -o "$setup" "${made_with[@]}" >/dev/null 2>&1 &&
+    osslsigncode sign -certs cert.pem -key key.pem -n "Plume Quill" -in "$setup" -out "$signed" >/dev/null 2>&1)
+  check "x64: the installer and its signed copy verify" "$stpack" verify "$signed"
+fi
+
 e2e_init publisher || { echo "0 passed, 1 failed"; exit 1; }
 trap 'e2e_cleanup; rm -rf "$work"' EXIT
 
-# The Windows tool, under Wine, from the same folder.
-(cd "$work" && wine "$BUILD/tools/stpack.exe" make Quill -o QuillSetup-win.exe >/dev/null 2>&1)
-check "make under Wine: stpack.exe makes the same installer" cmp -s "$work/QuillSetup.exe" "$work/QuillSetup-win.exe"
+# The Windows tool, under Wine, from the same folder; the same file name,
+# which the version information carries.
+if [ ${#made_with[@]} -gt 0 ]; then
+  made_with=(--stub "$(win_path "${made_with[1]}")" --uninstaller "$(win_path "${made_with[3]}")")
+fi
+mkdir -p "$work/win"
+(cd "$work" && wine "$BUILD/tools/stpack.exe" make Quill -o "win\\$(basename "$setup")" "${made_with[@]}" >/dev/null 2>&1)
+check "make under Wine: stpack.exe makes the same installer" cmp -s "$setup" "$work/win/$(basename "$setup")"
 
 # --- installing -------------------------------------------------------------------
 
@@ -177,7 +195,7 @@ install_quill() {
   check_eq "$tag: version registered" 1.4 "$(sed -n 's/^DisplayVersion=//p' <<<"$values")"
 }
 
-install_quill en win7 "$work/QuillSetup.exe" "en/win7"
-install_quill zh winxp "$work/QuillSetup-signed.exe" "zh/winxp signed"
+install_quill en win7 "$setup" "en/win7"
+install_quill zh winxp "$signed" "zh/winxp signed"
 
 e2e_summary
