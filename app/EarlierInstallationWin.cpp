@@ -86,6 +86,7 @@ void RollBackUpgrade(JournalingFileSystem& journal) {
   LogPaths("Removed the new file", report.removed);
   LogPaths("Could not restore the earlier version's", report.notRestored);
   LogPaths("Could not remove the new file", report.notRemoved);
+  LogPaths("Removed the new folder", report.foldersRemoved);
   if (report.notRestored.empty() && report.notRemoved.empty()) {
     InstallerLog().Write("The earlier version is as it was before this run");
   } else {

@@ -37,6 +37,22 @@ std::unique_ptr<PackageOutputFile> JournalingFileSystem::CreateForWriting(const 
   return fInner.CreateForWriting(path);
 }
 
+void JournalingFileSystem::CreateFolders(const std::u16string& path) {
+  std::vector<std::u16string> missing;
+  std::u16string folder = path;
+  while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
+  while (!folder.empty() && !fInner.FolderExists(folder)) {
+    missing.push_back(folder);
+    const size_t cut = folder.find_last_of(u"\\/");
+    if (cut == std::u16string::npos) break;
+    folder.erase(cut);
+  }
+  fInner.CreateFolders(path);
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (fInner.FolderExists(*it)) fNewFolders.push_back(*it);
+  }
+}
+
 RollbackReport JournalingFileSystem::Rollback() {
   RollbackReport report;
   for (auto step = fSteps.rbegin(); step != fSteps.rend(); ++step) {
@@ -53,7 +69,12 @@ RollbackReport JournalingFileSystem::Rollback() {
     (fInner.RenameNoReplace(step->setAside, step->path, nullptr) ? report.restored : report.notRestored)
         .push_back(step->path);
   }
+  // Deepest first; a folder that holds something else stays.
+  for (auto folder = fNewFolders.rbegin(); folder != fNewFolders.rend(); ++folder) {
+    if (fInner.RemoveEmptyFolder(*folder)) report.foldersRemoved.push_back(*folder);
+  }
   fSteps.clear();
+  fNewFolders.clear();
   return report;
 }
 
@@ -63,6 +84,7 @@ std::vector<std::u16string> JournalingFileSystem::Commit() {
     if (!step.setAside.empty() && !fInner.RemoveFile(step.setAside)) left.push_back(step.setAside);
   }
   fSteps.clear();
+  fNewFolders.clear();
   return left;
 }
 

@@ -72,6 +72,12 @@ class PackageFileSystem {
   virtual void MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;
   // Deletes a file; false when it could not.
   virtual bool RemoveFile(const std::u16string& path) = 0;
+  // Deletes a folder if it is empty; false when it could not or it is not.
+  // A file system that cannot says false always.
+  virtual bool RemoveEmptyFolder(const std::u16string& path) {
+    (void)path;
+    return false;
+  }
   // Renames the file from to the name to, which must not exist: an existing
   // file or folder there is never replaced. For a journal that sets a file
   // aside in its own folder, so the rename stays on one volume. False when
@@ -105,6 +111,7 @@ class ForwardingFileSystem : public PackageFileSystem {
   std::u16string SystemFolder() override { return fInner.SystemFolder(); }
   void MoveReplacing(const std::u16string& from, const std::u16string& to) override { fInner.MoveReplacing(from, to); }
   bool RemoveFile(const std::u16string& path) override { return fInner.RemoveFile(path); }
+  bool RemoveEmptyFolder(const std::u16string& path) override { return fInner.RemoveEmptyFolder(path); }
   bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) override {
     return fInner.RenameNoReplace(from, to, why);
   }

@@ -235,6 +235,27 @@ bool MemoryFileSystem::RenameNoReplace(const std::u16string& from, const std::u1
   return true;
 }
 
+bool MemoryFileSystem::RemoveEmptyFolder(const std::u16string& path) {
+  if (TooLong(path)) return false;
+  const std::u16string folder = Normalize(path);
+  if (!IsFolder(folder)) return false;
+  const std::u16string inside = folder + u'\\';
+  for (const auto& [file, entry] : fFiles) {
+    if (file.compare(0, inside.size(), inside) == 0) return false;
+  }
+  for (const std::u16string& other : fFolders) {
+    if (other.compare(0, inside.size(), inside) == 0) return false;
+  }
+  fFolders.erase(folder);
+  return true;
+}
+
+std::vector<std::u16string> MemoryFileSystem::Folders() const {
+  std::vector<std::u16string> folders(fFolders.begin(), fFolders.end());
+  std::sort(folders.begin(), folders.end());
+  return folders;
+}
+
 bool MemoryFileSystem::RemoveFile(const std::u16string& path) {
   if (TooLong(path)) return false;
   auto it = fFiles.find(Normalize(path));

@@ -51,6 +51,7 @@ class MemoryFileSystem final : public PackageFileSystem {
   void MoveReplacing(const std::u16string& from, const std::u16string& to) override;
   bool RemoveFile(const std::u16string& path) override;
   bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) override;
+  bool RemoveEmptyFolder(const std::u16string& path) override;
 
   // Puts a file in place (its folders are created), replacing one of that
   // name; raises LogicError while the file is open.
@@ -60,6 +61,8 @@ class MemoryFileSystem final : public PackageFileSystem {
   const std::string* FindFile(const std::u16string& path) const;
   // Every file, by its path in the stored form ("\" separators).
   std::map<std::u16string, std::string> Files() const;
+  // Every folder, in the stored form, sorted.
+  std::vector<std::u16string> Folders() const;
 
   // Bytes that writes may still add, counted over all files (a write that
   // shrinks nothing; emptying a file gives its bytes back). nullopt: no limit.

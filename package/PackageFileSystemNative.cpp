@@ -165,6 +165,8 @@ class NativeFileSystem final : public PackageFileSystem {
 
   bool RemoveFile(const std::u16string& path) override { return ::unlink(NativePath(path).c_str()) == 0; }
 
+  bool RemoveEmptyFolder(const std::u16string& path) override { return ::rmdir(NativePath(path).c_str()) == 0; }
+
   // A hard link fails when the new name exists, so nothing is replaced
   // between a test and the rename.
   bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) override {

@@ -181,6 +181,9 @@ class WinFileSystem final : public PackageFileSystem {
 
   bool RemoveFile(const std::u16string& path) override { return ::DeleteFileW(WStr(path)) != 0; }
 
+  // RemoveDirectoryW removes empty folders only.
+  bool RemoveEmptyFolder(const std::u16string& path) override { return ::RemoveDirectoryW(WStr(path)) != 0; }
+
   // Without MOVEFILE_REPLACE_EXISTING the move fails when to exists; without
   // MOVEFILE_COPY_ALLOWED it never turns into a copy.
   bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) override {

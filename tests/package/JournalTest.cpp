@@ -20,6 +20,7 @@ void InstallEarlier(MemoryFileSystem& files) {
 
 const std::vector<Member> kNewVersion = {
     {u"", u"App.exe", "new exe, longer than the old one"},
+    {u"Docs\\Guide\\", u"guide.txt", "a folder the earlier version did not have"},
     {u"Lang\\", u"zh.ini", "new zh"},
     {u"Lang\\", u"en.ini", "new en"},
     {u"", u"Big.dat", std::string(4000, 'x')},
@@ -43,6 +44,7 @@ TEST(Journal, AFailedUpgradeLeavesTheFolderByteForByteAsBefore) {
     InstallEarlier(files);
     const std::map<std::u16string, std::string> before = files.Files();
     files.PutFile(kPackage, WritePackage(kNewVersion));
+    const std::vector<std::u16string> foldersBefore = files.Folders();
     std::unique_ptr<PackageInputFile> held;
     if (c.holdOpen) held = files.OpenForReading(kDir + u"Lang\\zh.ini");
     if (c.freeSpace >= 0) files.SetFreeSpace(c.freeSpace);
@@ -55,6 +57,8 @@ TEST(Journal, AFailedUpgradeLeavesTheFolderByteForByteAsBefore) {
     held.reset();
     files.RemoveFile(kPackage);
     EXPECT_EQ(files.Files(), before) << c.name;
+    EXPECT_EQ(files.Folders(), foldersBefore) << c.name << ": the folders the run made are gone";
+    EXPECT_EQ(report.foldersRemoved, (std::vector<std::u16string>{kDir + u"Docs\\Guide", kDir + u"Docs"})) << c.name;
     EXPECT_TRUE(report.notRestored.empty() && report.notRemoved.empty()) << c.name;
     EXPECT_FALSE(report.restored.empty()) << c.name;
   }
@@ -71,6 +75,7 @@ TEST(Journal, CommitKeepsTheNewFilesAndDropsTheCopies) {
   const std::map<std::u16string, std::string> expected = {
       {kDir + u"App.exe", "new exe, longer than the old one"},
       {kDir + u"Big.dat", std::string(4000, 'x')},
+      {kDir + u"Docs\\Guide\\guide.txt", "a folder the earlier version did not have"},
       {kDir + u"Lang\\en.ini", "new en"},
       {kDir + u"Lang\\zh.ini", "new zh"},
       {kDir + u"Lang\\zh.ini.1.stp-old", "a name already taken"},  // not the journal's: it stays
