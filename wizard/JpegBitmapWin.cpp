@@ -24,10 +24,17 @@ namespace {
 // Two entries of the table are the library's version and copyright, which
 // only trace output shows; their texts live in a header libjpeg does not
 // install.
+// Only error texts are kept: warnings and trace messages are counted or
+// dropped, never formatted, and their 2 KB of text would only weigh on the
+// installer; their entries are null, which FormatJpegMessage shows as an
+// unknown message.
+constexpr bool IsWarningOrTrace(const char* code) {
+  return code[0] == 'J' && (code[1] == 'W' || code[1] == 'T') && code[2] == 'R';  // JWRN_, JTRC_
+}
 #define JVERSION "libjpeg-turbo"
 #define JCOPYRIGHT_SHORT ""
-#define JMESSAGE(code, text) text,
-const char* const kJpegMessages[] = {
+#define JMESSAGE(code, text) IsWarningOrTrace(#code) ? nullptr : text,
+constexpr const char* kJpegMessages[] = {
 #include <jerror.h>
     nullptr};
 #undef JMESSAGE
