@@ -107,14 +107,26 @@ c_flags_for() {
 
 # libjpeg-turbo, static. The installer only decodes its two banners: no
 # forced inlining, no getenv (its memory manager would read JPEGMEM with
-# sscanf) and no arithmetic coding.
+# sscanf) and no arithmetic coding. libjpeg picks its decoder's parts at run
+# time, so every part the banner decoder never asks for stays in the program
+# unless jmorecfg.h leaves it out: the inverse DCTs of other sizes
+# (scale_num/scale_denom, some 17 KB) and of other methods (dct_method),
+# merged upsampling (do_fancy_upsampling off), colour quantisation
+# (quantize_colors) and block smoothing, which only estimates the
+# coefficients of a progressive picture that its scans leave out. Asked for
+# anyway, each fails as JERR_NOT_COMPILED.
+jpeg_omitted="IDCT_SCALING_SUPPORTED DCT_IFAST_SUPPORTED DCT_FLOAT_SUPPORTED UPSAMPLE_MERGING_SUPPORTED QUANT_1PASS_SUPPORTED QUANT_2PASS_SUPPORTED BLOCK_SMOOTHING_SUPPORTED"
 for arch in "${targets[@]}"; do
-  jpeg_recipe="libjpeg-turbo win32-threads $(c_flags_for "$arch") FORCE_INLINE=OFF NO_GETENV no-arith"
+  jpeg_recipe="libjpeg-turbo win32-threads $(c_flags_for "$arch") FORCE_INLINE=OFF NO_GETENV no-arith without $jpeg_omitted"
   jpeg_prefix=$deps/libjpeg-$arch
   needs_build "$jpeg_prefix" "$jpeg_recipe" libjpeg.a || continue
   log "fetching and cross-building libjpeg-turbo for $arch"
   ensure_source_list
   srcdir=$(fetch_source libjpeg-turbo "$deps/jpeg-src")
+  for option in $jpeg_omitted; do
+    grep -q "^#define $option\b" "$srcdir/jmorecfg.h" || { echo "setup: jmorecfg.h does not define $option" >&2; exit 1; }
+    sed -i "s/^#define $option\b/#undef  $option/" "$srcdir/jmorecfg.h"
+  done
   rm -rf "$deps/jpeg-build" "$jpeg_prefix"
   cmake -S "$srcdir" -B "$deps/jpeg-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
@@ -128,9 +140,12 @@ for arch in "${targets[@]}"; do
 done
 
 # zlib, static: the library's own sources without the gz* file functions,
-# which nothing here uses.
+# which nothing here uses. The inflater is built with zlib's NO_GZIP: the
+# programs inflate zlib streams only, and without the gzip header code
+# inflate() no longer links crc32 and its 5 KB of tables. The deflater keeps
+# gzip output (the tests write gzip streams the extractor must refuse).
 for arch in "${targets[@]}"; do
-  zlib_recipe="zlib win32-threads $(c_flags_for "$arch") no-gz"
+  zlib_recipe="zlib win32-threads $(c_flags_for "$arch") no-gz inflate-NO_GZIP"
   zlib_prefix=$deps/zlib-$arch
   needs_build "$zlib_prefix" "$zlib_recipe" libz.a || continue
   log "fetching and cross-building zlib for $arch"
@@ -138,7 +153,9 @@ for arch in "${targets[@]}"; do
   srcdir=$(fetch_source zlib "$deps/zlib-src")
   rm -rf "$zlib_prefix" && mkdir -p "$zlib_prefix/lib" "$zlib_prefix/include" "$deps/zlib-src/obj"
   for unit in adler32 compress crc32 deflate infback inffast inflate inftrees trees uncompr zutil; do
-    "$arch-w64-mingw32-gcc-win32" $(c_flags_for "$arch") -c "$srcdir/$unit.c" -o "$deps/zlib-src/obj/$unit.o"
+    unit_flags=()
+    case $unit in inf*) unit_flags=(-DNO_GZIP) ;; esac
+    "$arch-w64-mingw32-gcc-win32" $(c_flags_for "$arch") "${unit_flags[@]}" -c "$srcdir/$unit.c" -o "$deps/zlib-src/obj/$unit.o"
   done
   "$arch-w64-mingw32-ar" rcs "$zlib_prefix/lib/libz.a" "$deps"/zlib-src/obj/*.o
   cp "$srcdir/zlib.h" "$srcdir/zconf.h" "$zlib_prefix/include/"

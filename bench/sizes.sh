@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sizes of the Windows programs and what they are made of.
 #
-#   bench/sizes.sh [BUILD_DIR] [--top N] [--why PATTERN]
+#   bench/sizes.sh [BUILD_DIR] [--top N] [--why PATTERN] [--no-modules]
 #
 # BUILD_DIR is a configured and built Windows tree (build/win32 by default).
 # The script relinks the installer stub (app/SetupStub.exe), Uninst.exe and
@@ -12,7 +12,14 @@
 # gives (the file rounds each section up to 512 bytes). The build's own
 # files are not touched. --why PATTERN also prints, for each archive member
 # whose name contains PATTERN (e.g. "vfscanf"), the chain of references that
-# brought it into the link. It needs only the build's tools (ninja, the cross
+# brought it into the link. The program's own code is link-time optimised
+# into one object; a second relink without -s names its functions, and each
+# symbol of that object (its size: the distance to the next symbol) is put
+# down to the project library or object file that defines it, so the
+# installer's code shows by module (crypt, wizard, package, ...); inlined
+# code counts for the function it was inlined into, and a template or
+# inline function several libraries define shows as such. --no-modules
+# leaves that out. It needs only the build's tools (ninja, the cross
 # binutils) and awk.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,11 +27,13 @@ cd "$(dirname "$0")/.."
 build=build/win32
 top=25
 why=""
+modules=1
 while (($#)); do
   case $1 in
     --top) top=$2; shift 2 ;;
     --why) why=$2; shift 2 ;;
-    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --no-modules) modules=0; shift ;;
+    -h|--help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) build=$1; shift ;;
   esac
 done
@@ -35,12 +44,17 @@ command -v "$objdump" >/dev/null || { echo "sizes.sh: $objdump not found; run se
 scratch=$(mktemp -d /tmp/corvenna-sizes.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 
-# Relinks target (a path inside the build tree) to $scratch/<name> with a map.
+# Relinks target (a path inside the build tree) to $scratch/<name> with a
+# map; with a third argument "symbols", without stripping the symbols. The
+# build's steps after the link (cmake/set_load_config.py on the build's own
+# file) are left out.
 relink() {
   local target=$1 name=$2 command
   command=$(ninja -C "$build" -t commands "$target" | tail -n1)
   command=${command#': && '}
   command=${command%' && :'}
+  command=${command%% && cd *}
+  [ "${3:-}" = symbols ] && command=${command/ -s / }
   case $command in *" -o $target "*) ;; *) echo "sizes.sh: cannot find the link of $target" >&2; return 1 ;; esac
   command=${command/ -o $target / -o $scratch/$name -Wl,-Map,$scratch/$name.map }
   command=${command/--out-implib,*.dll.a/--out-implib,$scratch/$name.dll.a}
@@ -162,6 +176,78 @@ explain() {
     }' "$map" | sed 's/std::__cxx11::basic_string<char16_t, std::char_traits<char16_t>, std::allocator<char16_t> >/std::u16string/g'
 }
 
+# The link-time optimised object's share by the project library or object
+# file that defines each symbol. $1 target, $2 scratch name.
+modules_of() {
+  local target=$1 name=$2 unstripped=$scratch/$2.symbols
+  relink "$target" "$name.symbols" symbols
+  local nm=i686-w64-mingw32-nm file
+  : >"$scratch/$name.functions"
+  # The project's archives and objects on the link command line.
+  for file in $(ninja -C "$build" -t commands "$target" | tail -n1); do
+    case $file in *.a|*.obj) ;; *) continue ;; esac
+    [ -f "$build/$file" ] && file=$build/$file
+    [ -f "$file" ] || continue
+    case $file in /usr/*) continue ;; esac
+    "$nm" --defined-only "$file" 2>/dev/null | awk -v lib="$(basename "$file")" 'NF == 3 { print "D", $3, lib }'
+  done >"$scratch/$name.definers"
+  {
+    cat "$scratch/$name.definers"
+    # Sections of the image: "S name vma size".
+    "$objdump" -h "$unstripped" | awk '$1 ~ /^[0-9]+$/ { print "S", $2, $4, $3 }'
+    # Input sections from the map: "R vma size file".
+    awk '/^Linker script and memory map/ { inmap = 1; next }
+      !inmap { next }
+      /^ [^ *]/ && NF >= 4 && $2 ~ /^0x/ && $3 ~ /^0x/ { print "R", $2, $3, $4; next }
+      /^ [^ *]/ && NF == 1 { pending = 1; next }
+      pending && NF >= 3 && $1 ~ /^0x/ && $2 ~ /^0x/ { print "R", $1, $2, $3 }
+      { pending = 0 }' "$unstripped.map"
+    # Symbols by address: "Y vma name".
+    "$nm" -n "$unstripped" | awk 'NF == 3 && $1 ~ /^[0-9a-f]+$/ { print "Y", $1, $3 }'
+  } | awk -v top="$top" -v functions="$scratch/$name.functions" '
+    function hex(text,   i, n) {
+      n = 0; text = tolower(text); sub(/^0x/, "", text)
+      for (i = 1; i <= length(text); i++) n = n * 16 + index("0123456789abcdef", substr(text, i, 1)) - 1
+      return n
+    }
+    function base(name) { sub(/\..*/, "", name); return name }  # .constprop.0, .lto_priv.0, .part.0 ...
+    $1 == "D" { n = base($2); if (!(n in owner)) owner[n] = $3; else if (owner[n] != $3) owner[n] = "(defined in several libraries: templates, inline functions)"; next }
+    $1 == "S" { if ($2 ~ /^\.(text|rdata|data)$/) { secname[++nsec] = $2; secstart[nsec] = hex($3); secend[nsec] = hex($3) + hex($4) } next }
+    $1 == "R" { if ($4 ~ /ltrans/ && hex($3) > 0) { rs[++nr] = hex($2); re[nr] = hex($2) + hex($3) } next }
+    $1 == "Y" { addr[++ny] = hex($2); name[ny] = $3; next }
+    END {
+      for (i = 1; i <= ny; i++) {
+        s = 0
+        for (k = 1; k <= nsec; k++) if (addr[i] >= secstart[k] && addr[i] < secend[k]) s = k
+        if (!s) continue
+        end = secend[s]
+        for (j = i + 1; j <= ny; j++) if (addr[j] > addr[i]) { if (addr[j] < end) end = addr[j]; break }
+        inlto = 0
+        for (k = 1; k <= nr; k++) if (addr[i] >= rs[k] && addr[i] < re[k]) { inlto = 1; break }
+        if (!inlto) continue
+        size = end - addr[i]
+        if (name[i] ~ /^\./) m = "(unnamed: literals, tables, exception tables)"
+        else {
+          n = base(name[i])
+          m = (n in owner) ? owner[n] : "(functions the libraries inline in their own code: most in anonymous namespaces)"
+          if (secname[s] == ".text") printf "%d %s\n", size, name[i] >functions
+        }
+        if (!(m in total)) keys[++nk] = m
+        total[m] += size; part[m, secname[s]] += size
+      }
+      printf "\n  the link-time optimised object by defining library or object:\n  %8s %8s %8s %8s\n", "total", ".text", ".rdata", ".data"
+      for (i = 1; i <= nk && i <= top; i++) {
+        best = i
+        for (j = i + 1; j <= nk; j++) if (total[keys[j]] > total[keys[best]]) best = j
+        t = keys[i]; keys[i] = keys[best]; keys[best] = t; m = keys[i]
+        printf "  %8d %8d %8d %8d  %s\n", total[m], part[m, ".text"], part[m, ".rdata"], part[m, ".data"], m
+      }
+    }'
+  printf '\n  its largest functions (code, with what was inlined into them):\n'
+  sort -rn "$scratch/$name.functions" | awk -v top="$top" 'NR <= top' |
+    while read -r size symbol; do printf '  %8d  %s\n' "$size" "$(i686-w64-mingw32-c++filt -_ "$symbol" | cut -c1-110)"; done
+}
+
 report() {  # target in the build tree, scratch name
   local target=$1 name=$2
   relink "$target" "$name"
@@ -172,6 +258,7 @@ report() {  # target in the build tree, scratch name
   [ "$built" = "$relinked" ] || printf ' (relinked with a map: %d bytes; rebuild the tree?)' "$relinked"
   printf '\n'
   summarize "$scratch/$name.map"
+  if [ "$modules" = 1 ]; then modules_of "$target" "$name"; fi
   if [ -n "$why" ]; then printf '\n  why "%s" is linked in:\n' "$why"; explain "$scratch/$name.map"; fi
 }
 

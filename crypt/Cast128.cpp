@@ -12,7 +12,10 @@ namespace vo {
 
 namespace {
 
-inline uint8_t Byte(const uint32_t (&w)[4], int index) {  // index 0x0..0xF
+// Byte `index` of the key schedule's words: x0..xF (x0x1x2x3 in w[0..3]) are
+// 0x00-0x0F, z0..zF (w[4..7]) are 0x10-0x1F; a word's bytes are read most
+// significant first.
+inline uint8_t Byte(const uint32_t (&w)[8], int index) {
   return uint8_t(w[index >> 2] >> (24 - 8 * (index & 3)));
 }
 
@@ -37,50 +40,58 @@ inline uint32_t RoundFunction(int round, uint32_t d, uint32_t km, unsigned kr) {
   }
 }
 
-// Sixteen subkey words from the key words x0x1x2x3..xCxDxExF (RFC 2144,
-// section 2.4): the four alternating half-steps over x and z, twice over.
-void MakeSubkeys(uint32_t (&x)[4], uint32_t (&k)[32]) {
-  uint32_t z[4];
-  auto X = [&x](int i) { return Byte(x, i); };
-  auto Z = [&z](int i) { return Byte(z, i); };
+// The key schedule (RFC 2144, section 2.4) as tables: a table instead of
+// the 64 lines written out keeps some 2.5 KB of code out of the installer.
+// Every line XORs S5[a] ^ S6[b] ^ S7[c] ^ S8[d] with one more S-box entry;
+// the bytes are indices for Byte. The fifth S-box is S5 + (j + 2) mod 4 for
+// the j-th new word of a group and S5 + j for the j-th subkey of a step.
+struct WordLine {
+  uint8_t source;  // the word of the other group XORed in: x0..x3 are 0-3, z0..z3 are 4-7
+  uint8_t bytes[5];
+};
+// Group 0 makes z0..z3 from x, group 1 makes x0..x3 from z.
+constexpr WordLine kWordLines[2][4] = {
+    {{0, {0x0D, 0x0F, 0x0C, 0x0E, 0x08}},
+     {2, {0x10, 0x12, 0x11, 0x13, 0x0A}},
+     {3, {0x17, 0x16, 0x15, 0x14, 0x09}},
+     {1, {0x1A, 0x19, 0x1B, 0x18, 0x0B}}},
+    {{6, {0x15, 0x17, 0x14, 0x16, 0x10}},
+     {4, {0x00, 0x02, 0x01, 0x03, 0x12}},
+     {5, {0x07, 0x06, 0x05, 0x04, 0x11}},
+     {7, {0x0A, 0x09, 0x0B, 0x08, 0x13}}},
+};
+// The four subkeys of each of the four steps of a half.
+constexpr uint8_t kKeyLines[4][4][5] = {
+    {{0x18, 0x19, 0x17, 0x16, 0x12}, {0x1A, 0x1B, 0x15, 0x14, 0x16},
+     {0x1C, 0x1D, 0x13, 0x12, 0x19}, {0x1E, 0x1F, 0x11, 0x10, 0x1C}},
+    {{0x03, 0x02, 0x0C, 0x0D, 0x08}, {0x01, 0x00, 0x0E, 0x0F, 0x0D},
+     {0x07, 0x06, 0x08, 0x09, 0x03}, {0x05, 0x04, 0x0A, 0x0B, 0x07}},
+    {{0x13, 0x12, 0x1C, 0x1D, 0x19}, {0x11, 0x10, 0x1E, 0x1F, 0x1C},
+     {0x17, 0x16, 0x18, 0x19, 0x12}, {0x15, 0x14, 0x1A, 0x1B, 0x16}},
+    {{0x08, 0x09, 0x07, 0x06, 0x03}, {0x0A, 0x0B, 0x05, 0x04, 0x07},
+     {0x0C, 0x0D, 0x03, 0x02, 0x08}, {0x0E, 0x0F, 0x01, 0x00, 0x0D}},
+};
+
+uint32_t ScheduleLine(const uint32_t (&w)[8], const uint8_t (&bytes)[5], int fifthBox) {
+  static const uint32_t* const kBoxes[4] = {kCastS5, kCastS6, kCastS7, kCastS8};
+  return kCastS5[Byte(w, bytes[0])] ^ kCastS6[Byte(w, bytes[1])] ^ kCastS7[Byte(w, bytes[2])] ^
+         kCastS8[Byte(w, bytes[3])] ^ kBoxes[fifthBox][Byte(w, bytes[4])];
+}
+
+// Sixteen subkey words from the key words x0x1x2x3..xCxDxExF in w[0..3]
+// (w[4..7] are z): four steps, each a new group of words and four subkeys
+// from them, twice over.
+void MakeSubkeys(uint32_t (&w)[8], uint32_t (&k)[32]) {
   for (int half = 0; half < 32; half += 16) {
-    z[0] = x[0] ^ kCastS5[X(0xD)] ^ kCastS6[X(0xF)] ^ kCastS7[X(0xC)] ^ kCastS8[X(0xE)] ^ kCastS7[X(0x8)];
-    z[1] = x[2] ^ kCastS5[Z(0x0)] ^ kCastS6[Z(0x2)] ^ kCastS7[Z(0x1)] ^ kCastS8[Z(0x3)] ^ kCastS8[X(0xA)];
-    z[2] = x[3] ^ kCastS5[Z(0x7)] ^ kCastS6[Z(0x6)] ^ kCastS7[Z(0x5)] ^ kCastS8[Z(0x4)] ^ kCastS5[X(0x9)];
-    z[3] = x[1] ^ kCastS5[Z(0xA)] ^ kCastS6[Z(0x9)] ^ kCastS7[Z(0xB)] ^ kCastS8[Z(0x8)] ^ kCastS6[X(0xB)];
-    k[half + 0] = kCastS5[Z(0x8)] ^ kCastS6[Z(0x9)] ^ kCastS7[Z(0x7)] ^ kCastS8[Z(0x6)] ^ kCastS5[Z(0x2)];
-    k[half + 1] = kCastS5[Z(0xA)] ^ kCastS6[Z(0xB)] ^ kCastS7[Z(0x5)] ^ kCastS8[Z(0x4)] ^ kCastS6[Z(0x6)];
-    k[half + 2] = kCastS5[Z(0xC)] ^ kCastS6[Z(0xD)] ^ kCastS7[Z(0x3)] ^ kCastS8[Z(0x2)] ^ kCastS7[Z(0x9)];
-    k[half + 3] = kCastS5[Z(0xE)] ^ kCastS6[Z(0xF)] ^ kCastS7[Z(0x1)] ^ kCastS8[Z(0x0)] ^ kCastS8[Z(0xC)];
-
-    x[0] = z[2] ^ kCastS5[Z(0x5)] ^ kCastS6[Z(0x7)] ^ kCastS7[Z(0x4)] ^ kCastS8[Z(0x6)] ^ kCastS7[Z(0x0)];
-    x[1] = z[0] ^ kCastS5[X(0x0)] ^ kCastS6[X(0x2)] ^ kCastS7[X(0x1)] ^ kCastS8[X(0x3)] ^ kCastS8[Z(0x2)];
-    x[2] = z[1] ^ kCastS5[X(0x7)] ^ kCastS6[X(0x6)] ^ kCastS7[X(0x5)] ^ kCastS8[X(0x4)] ^ kCastS5[Z(0x1)];
-    x[3] = z[3] ^ kCastS5[X(0xA)] ^ kCastS6[X(0x9)] ^ kCastS7[X(0xB)] ^ kCastS8[X(0x8)] ^ kCastS6[Z(0x3)];
-    k[half + 4] = kCastS5[X(0x3)] ^ kCastS6[X(0x2)] ^ kCastS7[X(0xC)] ^ kCastS8[X(0xD)] ^ kCastS5[X(0x8)];
-    k[half + 5] = kCastS5[X(0x1)] ^ kCastS6[X(0x0)] ^ kCastS7[X(0xE)] ^ kCastS8[X(0xF)] ^ kCastS6[X(0xD)];
-    k[half + 6] = kCastS5[X(0x7)] ^ kCastS6[X(0x6)] ^ kCastS7[X(0x8)] ^ kCastS8[X(0x9)] ^ kCastS7[X(0x3)];
-    k[half + 7] = kCastS5[X(0x5)] ^ kCastS6[X(0x4)] ^ kCastS7[X(0xA)] ^ kCastS8[X(0xB)] ^ kCastS8[X(0x7)];
-
-    z[0] = x[0] ^ kCastS5[X(0xD)] ^ kCastS6[X(0xF)] ^ kCastS7[X(0xC)] ^ kCastS8[X(0xE)] ^ kCastS7[X(0x8)];
-    z[1] = x[2] ^ kCastS5[Z(0x0)] ^ kCastS6[Z(0x2)] ^ kCastS7[Z(0x1)] ^ kCastS8[Z(0x3)] ^ kCastS8[X(0xA)];
-    z[2] = x[3] ^ kCastS5[Z(0x7)] ^ kCastS6[Z(0x6)] ^ kCastS7[Z(0x5)] ^ kCastS8[Z(0x4)] ^ kCastS5[X(0x9)];
-    z[3] = x[1] ^ kCastS5[Z(0xA)] ^ kCastS6[Z(0x9)] ^ kCastS7[Z(0xB)] ^ kCastS8[Z(0x8)] ^ kCastS6[X(0xB)];
-    k[half + 8] = kCastS5[Z(0x3)] ^ kCastS6[Z(0x2)] ^ kCastS7[Z(0xC)] ^ kCastS8[Z(0xD)] ^ kCastS5[Z(0x9)];
-    k[half + 9] = kCastS5[Z(0x1)] ^ kCastS6[Z(0x0)] ^ kCastS7[Z(0xE)] ^ kCastS8[Z(0xF)] ^ kCastS6[Z(0xC)];
-    k[half + 10] = kCastS5[Z(0x7)] ^ kCastS6[Z(0x6)] ^ kCastS7[Z(0x8)] ^ kCastS8[Z(0x9)] ^ kCastS7[Z(0x2)];
-    k[half + 11] = kCastS5[Z(0x5)] ^ kCastS6[Z(0x4)] ^ kCastS7[Z(0xA)] ^ kCastS8[Z(0xB)] ^ kCastS8[Z(0x6)];
-
-    x[0] = z[2] ^ kCastS5[Z(0x5)] ^ kCastS6[Z(0x7)] ^ kCastS7[Z(0x4)] ^ kCastS8[Z(0x6)] ^ kCastS7[Z(0x0)];
-    x[1] = z[0] ^ kCastS5[X(0x0)] ^ kCastS6[X(0x2)] ^ kCastS7[X(0x1)] ^ kCastS8[X(0x3)] ^ kCastS8[Z(0x2)];
-    x[2] = z[1] ^ kCastS5[X(0x7)] ^ kCastS6[X(0x6)] ^ kCastS7[X(0x5)] ^ kCastS8[X(0x4)] ^ kCastS5[Z(0x1)];
-    x[3] = z[3] ^ kCastS5[X(0xA)] ^ kCastS6[X(0x9)] ^ kCastS7[X(0xB)] ^ kCastS8[X(0x8)] ^ kCastS6[Z(0x3)];
-    k[half + 12] = kCastS5[X(0x8)] ^ kCastS6[X(0x9)] ^ kCastS7[X(0x7)] ^ kCastS8[X(0x6)] ^ kCastS5[X(0x3)];
-    k[half + 13] = kCastS5[X(0xA)] ^ kCastS6[X(0xB)] ^ kCastS7[X(0x5)] ^ kCastS8[X(0x4)] ^ kCastS6[X(0x7)];
-    k[half + 14] = kCastS5[X(0xC)] ^ kCastS6[X(0xD)] ^ kCastS7[X(0x3)] ^ kCastS8[X(0x2)] ^ kCastS7[X(0x8)];
-    k[half + 15] = kCastS5[X(0xE)] ^ kCastS6[X(0xF)] ^ kCastS7[X(0x1)] ^ kCastS8[X(0x0)] ^ kCastS8[X(0xD)];
+    for (int step = 0; step < 4; ++step) {
+      const int group = step & 1;
+      for (int j = 0; j < 4; ++j) {
+        const WordLine& line = kWordLines[group][j];
+        w[(group ? 0 : 4) + j] = w[line.source] ^ ScheduleLine(w, line.bytes, (j + 2) & 3);
+      }
+      for (int j = 0; j < 4; ++j) k[half + 4 * step + j] = ScheduleLine(w, kKeyLines[step][j], j);
+    }
   }
-  SecureZero(z, sizeof z);
 }
 
 }  // namespace
@@ -92,17 +103,17 @@ void TCast128::BuildKeySchedule(const uint8_t* key, uint32_t sizeBits) {
   if (keyBytes > 16) keyBytes = 16;
   uint8_t padded[16] = {};
   if (keyBytes > 0) std::memcpy(padded, key, keyBytes);
-  uint32_t x[4];
-  for (int i = 0; i < 4; ++i) x[i] = LoadBE32(padded + 4 * i);
+  uint32_t w[8] = {};
+  for (int i = 0; i < 4; ++i) w[i] = LoadBE32(padded + 4 * i);
   uint32_t k[32];
-  MakeSubkeys(x, k);
+  MakeSubkeys(w, k);
   for (int i = 0; i < 16; ++i) {
     fMasking[i] = k[i];
     fRotation[i] = uint8_t(k[16 + i] & 31);
   }
   fRounds = keyBytes <= 10 ? 12 : 16;
   SecureZero(padded, sizeof padded);
-  SecureZero(x, sizeof x);
+  SecureZero(w, sizeof w);
   SecureZero(k, sizeof k);
 }
 

@@ -3,7 +3,6 @@
 #include "crypt/VoCrypUtils.h"
 
 #include <algorithm>
-#include <random>
 #include <vector>
 
 #include "crypt/AnsiCodePage.h"
@@ -102,13 +101,6 @@ std::u16string DecryptEnvelope(const std::u16string& envelope, const std::u16str
   } catch (...) {
     return {};
   }
-}
-
-std::u16string SealEnvelope(const std::u16string& plain, const std::u16string& passPhrase,
-                            int cipherIndex, int hashIndex) {
-  std::random_device device;
-  return SealEnvelope(plain, passPhrase, cipherIndex, hashIndex,
-                      [&device]() { return uint32_t(device()); });
 }
 
 std::u16string SealEnvelope(const std::u16string& plain, const std::u16string& passPhrase,

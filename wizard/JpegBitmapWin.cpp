@@ -12,32 +12,6 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-// libjpeg selects these parts at run time, so the linker keeps them although
-// the banner decoder never asks for them: colour quantisation (only with
-// quantize_colors), merged upsampling (only without do_fancy_upsampling) and
-// the fast, floating-point and reduced-size inverse DCTs (only with another
-// dct_method or a scale). Defined here, they keep their 20 KB of library
-// code out of the installer; asked for anyway, they fail as a feature
-// libjpeg was built without.
-extern "C" {
-#define VO_JPEG_OMITTED(name, ...)                 \
-  void name(j_decompress_ptr info, ##__VA_ARGS__) { \
-    info->err->msg_code = JERR_NOT_COMPILED;       \
-    (*info->err->error_exit)(reinterpret_cast<j_common_ptr>(info)); \
-  }
-#define VO_JPEG_IDCT_ARGUMENTS jpeg_component_info*, JCOEFPTR, JSAMPARRAY, JDIMENSION
-VO_JPEG_OMITTED(jinit_1pass_quantizer)
-VO_JPEG_OMITTED(jinit_2pass_quantizer)
-VO_JPEG_OMITTED(jinit_merged_upsampler)
-VO_JPEG_OMITTED(jpeg_idct_ifast, VO_JPEG_IDCT_ARGUMENTS)
-VO_JPEG_OMITTED(jpeg_idct_float, VO_JPEG_IDCT_ARGUMENTS)
-VO_JPEG_OMITTED(jpeg_idct_4x4, VO_JPEG_IDCT_ARGUMENTS)
-VO_JPEG_OMITTED(jpeg_idct_2x2, VO_JPEG_IDCT_ARGUMENTS)
-VO_JPEG_OMITTED(jpeg_idct_1x1, VO_JPEG_IDCT_ARGUMENTS)
-#undef VO_JPEG_IDCT_ARGUMENTS
-#undef VO_JPEG_OMITTED
-}
-
 namespace vo {
 
 namespace {
@@ -50,10 +24,17 @@ namespace {
 // Two entries of the table are the library's version and copyright, which
 // only trace output shows; their texts live in a header libjpeg does not
 // install.
+// Only error texts are kept: warnings and trace messages are counted or
+// dropped, never formatted, and their 2 KB of text would only weigh on the
+// installer; their entries are null, which FormatJpegMessage shows as an
+// unknown message.
+constexpr bool IsWarningOrTrace(const char* code) {
+  return code[0] == 'J' && (code[1] == 'W' || code[1] == 'T') && code[2] == 'R';  // JWRN_, JTRC_
+}
 #define JVERSION "libjpeg-turbo"
 #define JCOPYRIGHT_SHORT ""
-#define JMESSAGE(code, text) text,
-const char* const kJpegMessages[] = {
+#define JMESSAGE(code, text) IsWarningOrTrace(#code) ? nullptr : text,
+constexpr const char* kJpegMessages[] = {
 #include <jerror.h>
     nullptr};
 #undef JMESSAGE
