@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
-# One run, side by side: this installer against the zlib baseline and against
-# the open-source peer in Debian (NSIS, makensis with zlib), on the benchmark
-# payload (by default 165 MB in 288 files of mixed kinds, the reference size).
+# One run, side by side: this installer (zlib, and `best`, zstd) against the
+# zlib baseline and against the open-source peer in Debian (NSIS: makensis
+# with zlib, and with solid LZMA), on the benchmark payload (by default 165 MB
+# in 288 files of mixed kinds, the reference size).
 #
 #   bench/compare.sh [--size-mb N] [--files N] [--runs N] [--keep]
 #
 # It prints:
-#   - native: ExtractPackage against the plain zlib baseline (extract_bench:
-#     median time and peak memory of each);
+#   - native: ExtractPackage of zlib and zstd packages against the plain zlib
+#     baseline (extract_bench: median time and peak memory of each);
 #   - under Wine: stpack.exe extracting the package, and a silent installation
-#     (`/S /D=...`) of our installer and of the peer's installer of the same
-#     payload, run in turn (ours, the peer's, ours, ...) in one prefix: median
-#     time and peak memory of the Wine process;
+#     (`/S /D=...`) of each of our installers and of each of the peer's of the
+#     same payload, run in turn in one prefix (a warm wineserver): median time
+#     and peak memory of the Wine process. The installers are 32-bit; on a
+#     machine that runs no 32-bit program this part says so and is left out;
 #   - what our installer's integrity check cost in those runs (from its log);
 #   - sizes: our installer program without a package (SetupStub.exe), our
 #     Uninst.exe, the peer's empty installer with two languages and an
-#     uninstaller, and both installers of the payload.
+#     uninstaller, and the four installers of the payload, with the ratio of
+#     ours (best) to the peer's solid LZMA one.
 # It needs the trees test.sh builds (build/native-release, build/win32), an
 # optimised native build of extract_bench (made here in build/bench), makensis
 # (Debian's nsis) and Wine, and about four times the payload on disk. Figures
@@ -64,8 +67,9 @@ size_kb() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.0f", b / 1024 }'; }
 echo "native: extract_bench --size-mb $size_mb --files $files --runs $runs"
 build/bench/bench/extract_bench --dir "$work/native" --keep --size-mb "$size_mb" --files "$files" --runs "$runs" \
   >"$work/native.txt" 2>&1 || { cat "$work/native.txt"; exit 1; }
-payload=$work/native/out-extract
-native_rows=$(grep -E '^(payload|  baseline \(|  ExtractPackage:|  ratio)' "$work/native.txt" | sed 's/^  //')
+payload=$work/native/out  # the last extraction: the payload, byte for byte
+native_rows=$(grep -E '^(payload|zstd package|  baseline \(|  ExtractPackage|  ratio|  zstd / zlib)' "$work/native.txt" |
+  sed 's/^  //')
 
 # --- the two installers of the payload ------------------------------------------------
 mkdir -p "$work/Bench"
@@ -80,19 +84,25 @@ Freeware = -1
 WindowClass = TBenchMain
 WindowTitle = Bench
 EOF
-start=$(date +%s.%N)
-"$stpack" make "$work/Bench" -o "$work/BenchSetup.exe" --stub "$win32/app/SetupStub.exe" \
-  --uninstaller "$win32/uninstall/Uninst.exe" >/dev/null 2>"$work/make.err" || { cat "$work/make.err"; exit 1; }
-make_s=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
+make_ours() {  # <compression> <output>: prints the seconds make took
+  local start
+  start=$(date +%s.%N)
+  "$stpack" make "$work/Bench" -o "$2" --compression "$1" --stub "$win32/app/SetupStub.exe" \
+    --uninstaller "$win32/uninstall/Uninst.exe" >/dev/null 2>"$work/make.err" || { cat "$work/make.err" >&2; exit 1; }
+  awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'
+}
+make_s=$(make_ours zlib "$work/BenchSetup.exe") || exit 1
+make_best_s=$(make_ours best "$work/BenchSetupBest.exe") || exit 1
 
-# The peer: its modern interface in English and Simplified Chinese, zlib
-# (not solid), an uninstaller, a shortcut and an uninstall entry, like ours.
-nsis_script() {  # with files: 1 or 0
+# The peer: its modern interface in English and Simplified Chinese, an
+# uninstaller, a shortcut and an uninstall entry, like ours; zlib (not solid)
+# or solid LZMA.
+nsis_script() {  # <with files: 1 or 0> <compressor line> <output>
   cat <<EOF
 Unicode true
-SetCompressor zlib
+$2
 Name "Bench"
-OutFile "$([ "$1" = 1 ] && echo NsisSetup.exe || echo NsisEmpty.exe)"
+OutFile "$3"
 InstallDir "\$PROGRAMFILES\\Bench"
 RequestExecutionLevel admin
 !include MUI2.nsh
@@ -121,11 +131,18 @@ SectionEnd
 EOF
 }
 printf 'Bench licence.\n' >"$work/license.txt"
-nsis_script 0 >"$work/empty.nsi"
-nsis_script 1 >"$work/bench.nsi"
-(cd "$work" && makensis -V1 empty.nsi >/dev/null && makensis -V1 bench.nsi >/dev/null) || { echo "makensis failed" >&2; exit 1; }
+nsis_script 0 "SetCompressor zlib" NsisEmpty.exe >"$work/empty.nsi"
+nsis_script 1 "SetCompressor zlib" NsisSetup.exe >"$work/bench.nsi"
+nsis_script 1 "SetCompressor /SOLID lzma" NsisSetupLzma.exe >"$work/lzma.nsi"
+(cd "$work" && makensis -V1 empty.nsi >/dev/null && makensis -V1 bench.nsi >/dev/null && makensis -V1 lzma.nsi >/dev/null) ||
+  { echo "makensis failed" >&2; exit 1; }
 
 # --- under Wine ------------------------------------------------------------------------
+wine_report() {
+  echo "== under Wine"
+  echo "  SKIP: this machine runs no 32-bit x86 program (wine --version fails), so the 32-bit installers cannot run"
+}
+if wine --version >/dev/null 2>&1; then
 echo "Wine: a fresh prefix, then $runs silent installations of each, in turn"
 wineboot -i >/dev/null 2>&1
 wineserver -w
@@ -140,10 +157,12 @@ run_timed() {  # label, then the command: appends "seconds peak-KB" to $work/<la
   tail -n 1 "$work/$label.time" >>"$work/$label.runs"
 }
 for ((i = 1; i <= runs; i++)); do
-  rm -rf "$drive/Ours" "$drive/Nsis" "$drive/Extract"
+  rm -rf "$drive/Ours" "$drive/OursBest" "$drive/Nsis" "$drive/NsisLzma" "$drive/Extract"
   run_timed ours wine "$work/BenchSetup.exe" /S '/LOG=C:\ours.log' '/D=C:\Ours'
   tr -d '\r' <"$drive/ours.log" | sed -n 's/.*Package check: .*(\([0-9]*\) ms)$/\1/p' >>"$work/check.runs"
+  run_timed best wine "$work/BenchSetupBest.exe" /S '/D=C:\OursBest'
   run_timed nsis wine "$work/NsisSetup.exe" /S '/D=C:\Nsis'
+  run_timed lzma wine "$work/NsisSetupLzma.exe" /S '/D=C:\NsisLzma'
   run_timed extract wine "$win32/tools/stpack.exe" extract "Z:${work//\//\\}\\BenchSetup.exe" 'C:\Extract'
 done
 
@@ -153,25 +172,40 @@ figure() {  # label: "median s, peak MB" over its runs
   m=$(cut -d' ' -f2 "$work/$1.runs" | median)
   echo "$t s, $(kb_to_mb "$m") MB"
 }
-ours_ok=$(cmp -s "$payload/Bench.exe" "$drive/Ours/Bench.exe" && echo yes || echo NO)
-nsis_ok=$(cmp -s "$payload/Bench.exe" "$drive/Nsis/Bench.exe" && echo yes || echo NO)
+verified() { cmp -s "$payload/Bench.exe" "$drive/$1/Bench.exe" && echo yes || echo NO; }
+ratio() { awk -v a="$(cut -d' ' -f1 "$work/$1.runs" | median)" -v b="$(cut -d' ' -f1 "$work/$2.runs" | median)" \
+  'BEGIN { printf "%.2f", a / b }'; }
+wine_report() {
+  echo "== under Wine, median of $runs, wall time and peak memory of the Wine process"
+  printf '  %-44s %s\n' "stpack.exe extract (the package in place)" "$(figure extract)"
+  printf '  %-44s %s\n' "our installer (zlib), /S, check included" "$(figure ours)"
+  printf '  %-44s %s (%s of the peer zlib time)\n' "our installer (best), /S, check included" "$(figure best)" \
+    "$(ratio best nsis)"
+  printf '  %-44s %s\n' "the peer (NSIS, zlib), /S" "$(figure nsis)"
+  printf '  %-44s %s\n' "the peer (NSIS, solid LZMA), /S" "$(figure lzma)"
+  printf '  %-44s %s ms (median; the wizard does it while the first pages show)\n' \
+    "our integrity check (SHA-256 of the package)" "$(median <"$work/check.runs")"
+  printf '  %-44s ours %s/%s, peer %s/%s\n' "installed files verified (zlib/best)" "$(verified Ours)" \
+    "$(verified OursBest)" "$(verified Nsis)" "$(verified NsisLzma)"
+}
+fi
 
 # --- report ---------------------------------------------------------------------------
 echo
 echo "== native (extract_bench, median of $runs; peak memory of each extraction)"
 echo "$native_rows" | sed 's/^/  /'
 echo
-echo "== under Wine, median of $runs, wall time and peak memory of the Wine process"
-printf '  %-44s %s\n' "stpack.exe extract (the package in place)" "$(figure extract)"
-printf '  %-44s %s\n' "our installer, /S (integrity check included)" "$(figure ours)"
-printf '  %-44s %s\n' "the peer (NSIS, zlib), /S" "$(figure nsis)"
-printf '  %-44s %s ms (median; the wizard does it while the first pages show)\n' \
-  "our integrity check (SHA-256 of the package)" "$(median <"$work/check.runs")"
-printf '  %-44s ours %s, peer %s\n' "installed files verified" "$ours_ok" "$nsis_ok"
+wine_report
 echo
 echo "== sizes"
 printf '  %-44s %7s KB\n' "SetupStub.exe (installer without package)" "$(size_kb "$win32/app/SetupStub.exe")"
 printf '  %-44s %7s KB\n' "Uninst.exe" "$(size_kb "$win32/uninstall/Uninst.exe")"
 printf '  %-44s %7s KB\n' "peer: empty installer, 2 languages, uninst." "$(size_kb "$work/NsisEmpty.exe")"
-printf '  %-44s %7s KB (made in %s s)\n' "our installer of the payload" "$(size_kb "$work/BenchSetup.exe")" "$make_s"
-printf '  %-44s %7s KB\n' "the peer's installer of the payload" "$(size_kb "$work/NsisSetup.exe")"
+printf '  %-44s %7s KB (made in %s s)\n' "our installer of the payload (zlib)" "$(size_kb "$work/BenchSetup.exe")" "$make_s"
+printf '  %-44s %7s KB (made in %s s)\n' "our installer of the payload (best)" "$(size_kb "$work/BenchSetupBest.exe")" \
+  "$make_best_s"
+printf '  %-44s %7s KB\n' "the peer's installer of the payload (zlib)" "$(size_kb "$work/NsisSetup.exe")"
+printf '  %-44s %7s KB\n' "the peer's installer (solid LZMA)" "$(size_kb "$work/NsisSetupLzma.exe")"
+printf '  %-44s %7s\n' "ours (best) / the peer's solid LZMA" \
+  "$(awk -v a="$(stat -c %s "$work/BenchSetupBest.exe")" -v b="$(stat -c %s "$work/NsisSetupLzma.exe")" \
+    'BEGIN { printf "%.3f", a / b }')"
