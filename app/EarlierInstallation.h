@@ -43,6 +43,9 @@ void CommitUpgrade(JournalingFileSystem& journal);
 // otherFolder as its own uninstaller would. An entry the earlier version
 // wrote under the other language's name for this same folder goes too, so
 // one entry remains. Logs every step. Raises nothing.
-void TidyEarlierInstallation(const EarlierInstallation& earlier, const std::u16string& installDir);
+// writtenList is the uninstall list this run extracted, as it came from the
+// package: what the folder holds under that name now is not read back.
+void TidyEarlierInstallation(const EarlierInstallation& earlier, const std::u16string& installDir,
+                             const std::optional<std::string>& writtenList);
 
 }  // namespace vo

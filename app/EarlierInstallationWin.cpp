@@ -98,11 +98,23 @@ void CommitUpgrade(JournalingFileSystem& journal) {
   LogPaths("Could not delete the earlier version's set-aside copy", journal.Commit());
 }
 
-void TidyEarlierInstallation(const EarlierInstallation& earlier, const std::u16string& installDir) {
+void TidyEarlierInstallation(const EarlierInstallation& earlier, const std::u16string& installDir,
+                             const std::optional<std::string>& writtenList) {
   try {
     WindowsUninstallSystem system;
     if (earlier.listHere) {
-      if (std::optional<UninstallList> current = ReadList(installDir, "the new version")) {
+      std::optional<UninstallList> current;
+      if (writtenList) {
+        try {
+          current = ParseUninstallList(*writtenList);
+        } catch (const std::exception& e) {
+          InstallerLog().Write(std::string("The new version's list cannot be read, so nothing earlier is removed: ") +
+                               e.what());
+        }
+      } else {
+        InstallerLog().Write("The package carries no uninstall list, so nothing earlier is removed");
+      }
+      if (current) {
         const ObsoleteRemovalReport report = RemoveObsoleteFiles(*earlier.listHere, *current, installDir, system);
         LogPaths("Removed the earlier version's file", report.filesRemoved);
         LogPaths("Removed the earlier version's empty folder", report.foldersRemoved);

@@ -4,12 +4,15 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/CommandLine.h"
 #include "app/EarlierInstallation.h"
 #include "app/EmbeddedPackage.h"
 #include "app/Global.h"
 #include "app/SetupLog.h"
+#include "package/CopyingFileSystem.h"
 #include "package/JournalingFileSystem.h"
 #include "package/LoggingFileSystem.h"
 #include "package/PackageExtractor.h"
@@ -89,13 +92,17 @@ class LogObserver final : public PackageFileObserver {
 // it is written. Raises with the cause (the member, the file, the Windows or
 // zlib message). An upgrade in place goes through a journal and is rolled
 // back on failure.
-void ExtractionStage(const std::u16string& installDir, const ProgressHandler& progress, bool upgrading) {
+// Returns the uninstall list as extracted from the package (nothing when the
+// package carries none).
+std::optional<std::string> ExtractionStage(const std::u16string& installDir, const ProgressHandler& progress,
+                                           bool upgrading) {
   InstallerImage& installer = RunningInstaller();
   if (std::optional<int64_t> needed = EmbeddedUnpackedTotal(installer)) CheckFreeSpace(installDir, *needed);
   std::unique_ptr<PackageFileSystem> platform = CreatePlatformFileSystem();
   LogObserver observer;
   JournalingFileSystem journal(*platform);
-  LoggingFileSystem files(upgrading ? static_cast<PackageFileSystem&>(journal) : *platform, observer);
+  LoggingFileSystem logged(upgrading ? static_cast<PackageFileSystem&>(journal) : *platform, observer);
+  CopyingFileSystem files(logged, installDir + kUninstallListFileName);
   ExtractProgressCallback report;
   if (progress) report = [&progress](int32_t percent) { progress(percent); };
   try {
@@ -107,6 +114,7 @@ void ExtractionStage(const std::u16string& installDir, const ProgressHandler& pr
   if (upgrading) CommitUpgrade(journal);
   InstallerLog().Write("Extracted " + std::to_string(observer.files) + " files, " + FormatLogBytes(observer.total) +
                        " from the installer's own file");
+  return files.Copy();
 }
 
 void LogShortcut(const char* what, uint8_t location, const std::u16string& name) {
@@ -204,8 +212,9 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
 
   InstallerLog().Write("Installing into " + U8(installDir));
   const EarlierInstallation earlier = SurveyEarlierInstallation(context.settings, installDir);
+  std::optional<std::string> writtenList;
   try {
-    ExtractionStage(installDir, progress, earlier.UpgradesInPlace());
+    writtenList = ExtractionStage(installDir, progress, earlier.UpgradesInPlace());
   } catch (const ENotEnoughSpace& e) {
     InstallerLog().Write(std::string("Nothing was written: ") + e.what());
     ShowInfoMessage(NotEnoughSpaceText(UiLanguage, FormatByteSize(e.Needed()), FormatByteSize(e.Available())), u"");
@@ -233,15 +242,16 @@ bool RunInstallation(const InstallationContext& context, const std::u16string& i
   // stage silently and the installation still counts as done.
   IntegrationStage(context.settings, installDir, view.DesktopShortcutChecked(),
                    view.QuickLaunchVisible() && view.QuickLaunchChecked());
-  TidyEarlierInstallation(earlier, installDir);
+  TidyEarlierInstallation(earlier, installDir, writtenList);
   return true;
 }
 
 int RunUnattendedInstallation(const UnattendedInstallation& job) {
   InstallerLog().Write("Installing into " + U8(job.installDir));
   const EarlierInstallation earlier = SurveyEarlierInstallation(job.settings, job.installDir);
+  std::optional<std::string> writtenList;
   try {
-    ExtractionStage(job.installDir, nullptr, earlier.UpgradesInPlace());
+    writtenList = ExtractionStage(job.installDir, nullptr, earlier.UpgradesInPlace());
   } catch (const ENotEnoughSpace& e) {
     InstallerLog().Write(std::string("Nothing was written: ") + e.what());
     return kExitExtractionFailed;
@@ -253,7 +263,7 @@ int RunUnattendedInstallation(const UnattendedInstallation& job) {
     return kExitExtractionFailed;
   }
   IntegrationStage(job.settings, job.installDir, job.desktopShortcut, job.quickLaunchShortcut);
-  TidyEarlierInstallation(earlier, job.installDir);
+  TidyEarlierInstallation(earlier, job.installDir, writtenList);
   return kExitInstalled;
 }
 

@@ -77,6 +77,10 @@ class Extraction {
       const bool systemFolderRow = !useInstallDir && SystemFolderTokenLength(targetFolder) > 0;
       const std::u16string folder = ResolveTargetFolder(targetFolder, useInstallDir, fInstallFolder,
                                                         [this] { return fFileSystem.SystemFolder(); });
+      if (!useInstallDir) {
+        const size_t token = SystemFolderTokenLength(targetFolder);
+        RefuseLinksBelow(token > 0 ? fFileSystem.SystemFolder() : fInstallFolder, targetFolder.substr(token), row);
+      }
       if (!fFileSystem.FolderExists(folder)) fFileSystem.CreateFolders(folder);
 
       const std::u16string fileName = table.FileName(row);
@@ -96,6 +100,29 @@ class Extraction {
   }
 
  private:
+  // The folders a row names below the install (or system) folder are written
+  // into only while none of them is a link: whoever can write the install
+  // folder could have put a junction there that leads anywhere. The base
+  // itself is the user's choice and may be a link.
+  void RefuseLinksBelow(const std::u16string& base, const std::u16string& relative, int32_t row) {
+    std::u16string folder = base;
+    size_t start = 0;
+    while (start < relative.size()) {
+      size_t end = relative.find_first_of(u"\\/", start);
+      if (end == std::u16string::npos) end = relative.size();
+      if (end > start) {
+        folder += relative.substr(start, end - start);
+        if (fFileSystem.IsLink(folder)) {
+          throw EPackageError(PackageErrorKind::Create,
+                              MemberContext(row, folder) + "the folder is a link to another place (a junction or a "
+                                                           "symbolic link); nothing is written through it");
+        }
+        folder += u'\\';
+      }
+      start = end + 1;
+    }
+  }
+
   void CreateInstallFolder() {
     if (!fFileSystem.FolderExists(fInstallFolder)) fFileSystem.CreateFolders(fInstallFolder);
   }

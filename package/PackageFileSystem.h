@@ -60,8 +60,9 @@ class PackageFileSystem {
   virtual void CreateFolders(const std::u16string& path) = 0;
   // Opens an existing file for reading without sharing; raises an open error.
   virtual std::unique_ptr<PackageInputFile> OpenForReading(const std::u16string& path) = 0;
-  // Creates or truncates a file for reading and writing without sharing;
-  // raises a create error.
+  // Creates a file for reading and writing without sharing, in place of any
+  // file of that name: a link or a hard link there is replaced, not written
+  // through. Raises a create error.
   virtual std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string& path) = 0;
   // The system folder with its trailing separator, for "$System$" and
   // "$Third$" targets; empty when unknown.
@@ -72,6 +73,10 @@ class PackageFileSystem {
   virtual void MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;
   // Deletes a file; false when it could not.
   virtual bool RemoveFile(const std::u16string& path) = 0;
+  // True when path is a link to another place: a symbolic link, a junction
+  // or a mount point. Every file system answers: a wrapper that forgot to
+  // would let the extractor write through links.
+  virtual bool IsLink(const std::u16string& path) = 0;
   // Deletes a folder if it is empty; false when it could not or it is not.
   // A file system that cannot says false always.
   virtual bool RemoveEmptyFolder(const std::u16string& path) {
@@ -112,6 +117,7 @@ class ForwardingFileSystem : public PackageFileSystem {
   void MoveReplacing(const std::u16string& from, const std::u16string& to) override { fInner.MoveReplacing(from, to); }
   bool RemoveFile(const std::u16string& path) override { return fInner.RemoveFile(path); }
   bool RemoveEmptyFolder(const std::u16string& path) override { return fInner.RemoveEmptyFolder(path); }
+  bool IsLink(const std::u16string& path) override { return fInner.IsLink(path); }
   bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) override {
     return fInner.RenameNoReplace(from, to, why);
   }

@@ -50,6 +50,8 @@ class MemoryFileSystem final : public PackageFileSystem {
   std::u16string SystemFolder() override { return fSystemFolder; }
   void MoveReplacing(const std::u16string& from, const std::u16string& to) override;
   bool RemoveFile(const std::u16string& path) override;
+  // Nothing here is a link.
+  bool IsLink(const std::u16string&) override { return false; }
   bool RenameNoReplace(const std::u16string& from, const std::u16string& to, std::string* why) override;
   bool RemoveEmptyFolder(const std::u16string& path) override;
 

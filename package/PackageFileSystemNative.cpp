@@ -148,8 +148,14 @@ class NativeFileSystem final : public PackageFileSystem {
     return std::make_unique<NativeInputFile>(std::move(owner), static_cast<int64_t>(st.st_size), path);
   }
 
+  // The name is removed first and the file made anew: a symbolic link or a
+  // hard link under that name is replaced, never written through.
   std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string& path) override {
-    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::string native = NativePath(path);
+    if (::unlink(native.c_str()) != 0 && errno != ENOENT) {
+      throw EPackageError(PackageErrorKind::Create, "cannot create " + Quoted(path) + ": " + Reason(errno));
+    }
+    int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) throw EPackageError(PackageErrorKind::Create, "cannot create " + Quoted(path) + ": " + Reason(errno));
     FileDescriptor owner(fd);
     return std::make_unique<NativeOutputFile>(std::move(owner), path);
@@ -164,6 +170,13 @@ class NativeFileSystem final : public PackageFileSystem {
   }
 
   bool RemoveFile(const std::u16string& path) override { return ::unlink(NativePath(path).c_str()) == 0; }
+
+  bool IsLink(const std::u16string& path) override {
+    std::string native = NativePath(path);
+    while (native.size() > 1 && native.back() == '/') native.pop_back();
+    struct stat st;
+    return ::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  }
 
   bool RemoveEmptyFolder(const std::u16string& path) override { return ::rmdir(NativePath(path).c_str()) == 0; }
 

@@ -152,11 +152,27 @@ class WinFileSystem final : public PackageFileSystem {
     return std::make_unique<WinInputFile>(std::move(file), size.QuadPart, path);
   }
 
+  // The name is deleted first and the file made anew: a symbolic link or a
+  // hard link someone left under that name is replaced, never written
+  // through to the file it leads to.
   std::unique_ptr<PackageOutputFile> CreateForWriting(const std::u16string& path) override {
-    UniqueFile file(::CreateFileW(WStr(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    if (!::DeleteFileW(WStr(path))) {
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        throw EPackageError(PackageErrorKind::Create, "cannot create " + Quoted(path) + ": " + SystemErrorText(error));
+      }
+    }
+    UniqueFile file(::CreateFileW(WStr(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw EPackageError(PackageErrorKind::Create, "cannot create " + Quoted(path) + ": " + SystemErrorText(::GetLastError()));
+    if (!file) {
+      throw EPackageError(PackageErrorKind::Create, "cannot create " + Quoted(path) + ": " + SystemErrorText(::GetLastError()));
+    }
     return std::make_unique<WinOutputFile>(std::move(file), path);
+  }
+
+  bool IsLink(const std::u16string& path) override {
+    const DWORD attributes = ::GetFileAttributesW(WStr(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   }
 
   std::u16string SystemFolder() override {

@@ -299,5 +299,36 @@ TEST_F(ExtractorTest, TargetThatCannotBeCreatedFailsWithCreateError) {
   EXPECT_EQ(File("inst/c.txt"), std::nullopt);
 }
 
+// Whoever can write the install folder may leave links in it. A file link
+// or a hard link under a member's name is replaced, and the file it leads to
+// keeps its bytes; a member folder that is a link stops the extraction
+// before anything is written through it.
+TEST_F(ExtractorTest, LinksInTheFolderAreReplacedOrRefusedNeverWrittenThrough) {
+#ifdef _WIN32
+  GTEST_SKIP() << "made with Unix links here; the Windows side runs in the end-to-end race test";
+#else
+  fs::create_directories(box.Path("outside/Lang"));
+  WriteBytes(box.Path("outside/victim.txt"), "victim");
+  WriteBytes(box.Path("outside/hard.txt"), "hard");
+  fs::create_directories(box.Path("inst"));
+  fs::create_symlink(box.Path("outside/victim.txt"), box.Path("inst/a.txt"));
+  fs::create_hard_link(box.Path("outside/hard.txt"), box.Path("inst/b.txt"));
+
+  Outcome filesOutcome = Run(WritePackage({{u"", u"a.txt", "alpha"}, {u"", u"b.txt", "bravo"}}));
+  EXPECT_FALSE(filesOutcome.error.has_value()) << filesOutcome.message;
+  EXPECT_EQ(ReadBytes(box.Path("outside/victim.txt")), "victim");
+  EXPECT_EQ(ReadBytes(box.Path("outside/hard.txt")), "hard");
+  EXPECT_FALSE(fs::is_symlink(box.Path("inst/a.txt")));
+  EXPECT_EQ(File("inst/a.txt"), "alpha");
+  EXPECT_EQ(File("inst/b.txt"), "bravo");
+
+  fs::create_directory_symlink(box.Path("outside/Lang"), box.Path("inst/Lang"));
+  Outcome folderOutcome = Run(WritePackage({{u"Lang\\Deep\\", u"en.ini", "en"}}));
+  EXPECT_EQ(KindName(folderOutcome.error), "create") << folderOutcome.message;
+  EXPECT_NE(folderOutcome.message.find("is a link to another place"), std::string::npos) << folderOutcome.message;
+  EXPECT_FALSE(fs::exists(box.Path("outside/Lang/Deep"))) << "a folder was made through the link";
+#endif
+}
+
 }  // namespace
 }  // namespace vo::test

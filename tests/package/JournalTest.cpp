@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "PackageTestSupport.h"
+#include "package/CopyingFileSystem.h"
 #include "package/JournalingFileSystem.h"
 #include "package/PackageFileSystemMemory.h"
 
@@ -108,6 +109,28 @@ TEST(Journal, RenameNeverReplaces) {
   EXPECT_FALSE(files.RenameNoReplace(u"C:\\missing", u"C:\\c", nullptr));
   EXPECT_TRUE(files.RenameNoReplace(u"C:\\a", u"C:\\c", nullptr));
   EXPECT_EQ(files.Files(), (std::map<std::u16string, std::string>{{u"C:\\b", "b"}, {u"C:\\c", "a"}}));
+}
+
+// The copy is what the extraction wrote, whatever happens to the file after:
+// another program may replace the file in the folder at once.
+TEST(CopyingFileSystem, KeepsWhatWasWrittenNotWhatTheFolderHoldsLater) {
+  MemoryFileSystem files;
+  const std::u16string list = kDir + u"Uninst.lst";
+  CopyingFileSystem copying(files, list);
+  EXPECT_FALSE(copying.Copy().has_value());
+  files.PutFile(kPackage, WritePackage({{u"", u"App.exe", "exe"}, {u"", u"Uninst.lst", "the list as packed"}}));
+  ASSERT_FALSE(Extract(copying, kPackage, kDir).error.has_value());
+  files.PutFile(list, "a list someone put there afterwards");
+  EXPECT_EQ(copying.Copy(), std::optional<std::string>("the list as packed"));
+
+  // Overwrites in place and emptying follow the file.
+  CopyingFileSystem again(files, list);
+  std::unique_ptr<PackageOutputFile> file = again.CreateForWriting(list);
+  file->Write("abcdef", 6);
+  file->WriteAt(2, "XY", 2);
+  EXPECT_EQ(again.Copy(), std::optional<std::string>("abXYef"));
+  ASSERT_TRUE(file->TruncateToEmpty());
+  EXPECT_EQ(again.Copy(), std::optional<std::string>(""));
 }
 
 }  // namespace

@@ -229,6 +229,7 @@ class WatchingFileSystem final : public PackageFileSystem {
   std::u16string SystemFolder() override { return fReal->SystemFolder(); }
   void MoveReplacing(const std::u16string& from, const std::u16string& to) override { fReal->MoveReplacing(from, to); }
   bool RemoveFile(const std::u16string& path) override { return fReal->RemoveFile(path); }
+  bool IsLink(const std::u16string& path) override { return fReal->IsLink(path); }
 
   std::unique_ptr<PackageInputFile> OpenForReading(const std::u16string& path) override {
     return std::make_unique<Input>(fReal->OpenForReading(path), *this);

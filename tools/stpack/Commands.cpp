@@ -378,6 +378,7 @@ class VerifyingFileSystem final : public PackageFileSystem {
   std::u16string SystemFolder() override { return u"$System$\\"; }
   void MoveReplacing(const std::u16string&, const std::u16string&) override {}
   bool RemoveFile(const std::u16string&) override { return false; }
+  bool IsLink(const std::u16string&) override { return false; }
 
  private:
   class Sink final : public PackageOutputFile {

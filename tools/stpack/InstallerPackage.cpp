@@ -48,6 +48,7 @@ class WindowedFileSystem final : public PackageFileSystem {
   std::u16string SystemFolder() override { return fReal->SystemFolder(); }
   void MoveReplacing(const std::u16string& from, const std::u16string& to) override { fReal->MoveReplacing(from, to); }
   bool RemoveFile(const std::u16string& path) override { return fReal->RemoveFile(path); }
+  bool IsLink(const std::u16string& path) override { return fReal->IsLink(path); }
 
  private:
   std::unique_ptr<PackageFileSystem> fReal;
