@@ -854,9 +854,10 @@ void TForm1::SetFreeSizeText(const std::u16string& text) {
   ::InvalidateRect(fImpl->Control(kIdPnlStep3), nullptr, TRUE);
 }
 // The notice takes the place of the header's tip, which Chinese does not show
-// otherwise.
+// otherwise; the Chinese title, placed lower without a tip, moves up above it.
 void TForm1::SetFolderNotice(const std::u16string& text) {
   if (text.empty()) return;
+  fImpl->MoveTo(kIdLblFolder, FolderTitleAboveNotice());
   HWND label = fImpl->Control(kIdLblFolderTip);
   ::SetWindowTextW(label, WStr(text));
   fImpl->AutoSize(label);

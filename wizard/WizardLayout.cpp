@@ -94,8 +94,10 @@ std::vector<LanguageMove> LanguageMoves(int uiLanguage) {
   if (uiLanguage == kUiChinese) {
     return {{kIdLblWelcome, {193, 40}}, {kIdLblWillInstall, {193, 116}}, {kIdLblComplete, {203, 28}}};
   }
-  return {{kIdLblFolder, {17, 9}}, {kIdLblLicense, {17, 9}}, {kIdChkRunOnExit, {186, 170}}};
+  return {{kIdLblFolder, FolderTitleAboveNotice()}, {kIdLblLicense, {17, 9}}, {kIdChkRunOnExit, {186, 170}}};
 }
+
+LayoutPoint FolderTitleAboveNotice() { return {17, 9}; }
 
 LayoutSize DesignedWindowSize(int windowsMajorVersion) { return {503, windowsMajorVersion >= 6 ? 398 : 385}; }
 

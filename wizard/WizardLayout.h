@@ -65,6 +65,10 @@ struct LanguageMove {
   LayoutPoint to;
 };
 std::vector<LanguageMove> LanguageMoves(int uiLanguage);
+// Where the destination page's title goes when the header shows the notice of
+// an installed version in the tip's place: above it, as in English, also in
+// Chinese, whose title otherwise sits lower, where the notice goes.
+LayoutPoint FolderTitleAboveNotice();
 
 // The window's designed outer size: 503 wide; 398 high from Windows major
 // version 6 on, 385 before (the older frame is thinner).

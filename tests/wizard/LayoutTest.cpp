@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "settings/Language.h"
 #include "wizard/ControlIds.h"
 #include "wizard/WizardLayout.h"
 
@@ -41,6 +42,26 @@ TEST(WizardLayout, EveryControlHasOnePlace) {
   }
   EXPECT_EQ(DesignedControls().size(), size_t(kIdLastControl - kIdPnlStep1 + 1));
   EXPECT_THROW(DesignedControlOf(kIdLastControl + 1), OutOfRange);
+}
+
+// The notice of an installed version shows in the tip's place on the
+// destination page's header, in both languages; the title above it must end
+// before it. The title is one line of 8-point bold Tahoma (13 pixels at
+// 96 DPI); Chinese designs it lower, at the notice's height.
+TEST(WizardLayout, FolderTitleEndsAboveTheNotice) {
+  const int kTitleLine = 13;
+  const LayoutRect notice = DesignedControlOf(kIdLblFolderTip).rect;
+  EXPECT_LE(FolderTitleAboveNotice().top + kTitleLine, notice.top);
+  EXPECT_EQ(DesignedControlOf(kIdLblFolderTip).parent, DesignedControlOf(kIdLblFolder).parent);
+  // Where English always shows its title above its tip.
+  bool englishMove = false;
+  for (const LanguageMove& move : LanguageMoves(kUiEnglish)) {
+    if (move.id != kIdLblFolder) continue;
+    englishMove = true;
+    EXPECT_EQ(move.to.left, FolderTitleAboveNotice().left);
+    EXPECT_EQ(move.to.top, FolderTitleAboveNotice().top);
+  }
+  EXPECT_TRUE(englishMove);
 }
 
 // Scaling edges rather than sizes: rounding each size on its own would let
