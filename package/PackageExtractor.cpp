@@ -143,6 +143,13 @@ class Extraction {
   // checked to the stream's end.
   void WriteMember(PackageFileTable& table, int32_t row, const std::u16string& path, int32_t unpacked) {
     const std::string context = MemberContext(row, path);
+    // A link under the member's name is left alone: Wine follows a Unix
+    // symbolic link even to delete or rename it, so replacing the link
+    // could reach the file it leads to.
+    if (fFileSystem.IsLink(path)) {
+      throw EPackageError(PackageErrorKind::Create,
+                          context + "the name is a link to another place (a symbolic link); nothing is written through it");
+    }
     std::unique_ptr<PackageOutputFile> target;
     try {
       target = fFileSystem.CreateForWriting(path);

@@ -1,8 +1,9 @@
 // Win32 side of the package file-system seam. Every file is opened with share
 // mode 0, so no other process can open the package or a target file while
-// the extractor holds it; targets are created with CREATE_ALWAYS, which
-// truncates an existing file.
+// the extractor holds it; a target's name is deleted first and the file made
+// with CREATE_NEW, so nothing is written through a hard link.
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,22 @@ std::string SystemErrorText(DWORD error) {
   std::string result = Utf16ToUtf8(message);
   if (!result.empty()) result += " ";
   return result + "(error " + std::to_string(error) + ")";
+}
+
+// The path Windows resolves an open handle to ("\\?\C:\..."), or empty where
+// it cannot say (Windows XP has no GetFinalPathNameByHandleW).
+std::u16string FinalPath(const std::u16string& path) {
+  using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const auto finalPathOf = reinterpret_cast<FinalPathFunction>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+  if (!finalPathOf) return {};
+  UniqueFile handle(::CreateFileW(WStr(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) return {};
+  wchar_t buffer[1024];
+  const DWORD length = finalPathOf(handle.get(), buffer, 1024, 0);
+  if (length == 0 || length >= 1024) return {};
+  return U16(buffer, length);
 }
 
 class WinInputFile final : public PackageInputFile {
@@ -170,9 +187,24 @@ class WinFileSystem final : public PackageFileSystem {
     return std::make_unique<WinOutputFile>(std::move(file), path);
   }
 
+  // A junction or symbolic link is a reparse point. Wine shows a Unix
+  // symbolic link as the file it leads to, even to DeleteFileW, which then
+  // deletes that file; the handle's final path gives it away: for a name that
+  // is no link it is the final path of its folder and the name.
   bool IsLink(const std::u16string& path) override {
     const DWORD attributes = ::GetFileAttributesW(WStr(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    std::u16string item = path;
+    TrimSeparators(item);
+    const size_t cut = item.find_last_of(u"\\/");
+    if (cut == std::u16string::npos) return false;
+    const std::u16string finalItem = FinalPath(item);
+    std::u16string finalFolder = FinalPath(item.substr(0, cut + 1));
+    if (finalItem.empty() || finalFolder.empty()) return false;
+    if (finalFolder.back() != u'\\') finalFolder += u'\\';
+    const std::u16string expected = finalFolder + item.substr(cut + 1);
+    return ::_wcsicmp(WStr(finalItem), WStr(expected)) != 0;
   }
 
   std::u16string SystemFolder() override {

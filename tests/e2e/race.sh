@@ -204,18 +204,6 @@ race_replace_on_close() {
 # holds <file> <line>: the file is that one line.
 holds() { printf '%s\n' "$2" | cmp -s - "$1"; }
 
-# The members in the folder that are links, or lie in a linked folder, or
-# share their bytes with another name.
-linked_members() {
-  local path
-  while IFS='|' read -r path _; do
-    [[ $path == \$System\$/* ]] && continue
-    if [ -L "$1/$path" ] || [ -L "$(dirname "$1/$path")" ] || [ "$(stat -c %h "$1/$path")" != 1 ]; then
-      printf '%s ' "$path"
-    fi
-  done < <(expected_members)
-}
-
 race_planted() {
   local tag="(b) planted" dir='C:\Planted' unix victims
   unix=$(unix_path "$dir")
@@ -233,18 +221,17 @@ race_planted() {
   watch planted "/S /LOG=C:\\planted.log /D=$dir"
   local rc
   rc=$(watched_exit planted)
-  check_match "$tag: exit code 0, or 3 (a file could not be written)" '^(0|3)$' "$rc"
+  # Drawvane.exe is a symbolic link: the installer stops there, as for a
+  # file it cannot write (under Wine even deleting the link would reach the
+  # file it leads to).
+  check_eq "$tag: exit code 3 (a member's name is a link)" 3 "$rc"
   check "$tag: the file behind the link is untouched" holds "$victims/exe.dat" 'victim exe'
+  check "$tag: the link is left as it was" test -L "$unix/Drawvane.exe"
   check "$tag: the file behind the hard link is untouched" holds "$victims/readme.dat" 'victim readme'
   check_eq "$tag: nothing written through the folder link" "" "$(ls -A "$victims/LangTarget")"
   check "$tag: the file the planted list names outside the folder stays" holds "$victims/keep.txt" 'victim keep'
   check "$tag: nothing of the planted package anywhere" no_other_member
-  if [ "$rc" = 0 ]; then
-    check "$tag: every member installed with the package's bytes" members_installed "$unix"
-    check_eq "$tag: every member is a file of its own, not a link" "" "$(linked_members "$unix")"
-  else
-    check "$tag: the log says why the run failed" grep -q 'Installation failed' "$(log_of planted)"
-  fi
+  check "$tag: the log says why the run failed" grep -q 'the name is a link to another place' "$(log_of planted)"
 }
 
 e2e_init race || { echo "0 passed, 1 failed"; exit 1; }
