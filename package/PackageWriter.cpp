@@ -36,12 +36,28 @@ bool HasControl(const std::u16string& text) {
   return false;
 }
 
-// Owns a z_stream from deflateInit to deflateEnd, and the buffers a writer
-// feeds it from and drains it into (made when first asked for: a member held
-// in memory is fed straight from there). One per writer, reset per member.
-// Input and output go in the same fixed pieces whoever asks, so the same data
-// always gives the same stream.
-class StreamDeflater {
+// The buffers a writer feeds a compressor from and drains it into, made when
+// first asked for: a member held in memory is fed straight from there.
+class CompressorBuffers {
+ public:
+  uint8_t* InputBuffer() {
+    if (!fInput) fInput.reset(new uint8_t[PackageWriter::kInputBufferSize]);
+    return fInput.get();
+  }
+  uint8_t* OutputBuffer() {
+    if (!fOutput) fOutput.reset(new uint8_t[PackageWriter::kOutputBufferSize]);
+    return fOutput.get();
+  }
+
+ private:
+  std::unique_ptr<uint8_t[]> fInput;
+  std::unique_ptr<uint8_t[]> fOutput;
+};
+
+// Owns a z_stream from deflateInit to deflateEnd, and its buffers. One per
+// writer, reset per member. Input and output go in the same fixed pieces
+// whoever asks, so the same data always gives the same stream.
+class StreamDeflater : public CompressorBuffers {
  public:
   explicit StreamDeflater(int level) {
     const int rc = deflateInit(&fStream, level);
@@ -84,20 +100,9 @@ class StreamDeflater {
     }
   }
 
-  uint8_t* InputBuffer() {
-    if (!fInput) fInput.reset(new uint8_t[PackageWriter::kInputBufferSize]);
-    return fInput.get();
-  }
-  uint8_t* OutputBuffer() {
-    if (!fOutput) fOutput.reset(new uint8_t[PackageWriter::kOutputBufferSize]);
-    return fOutput.get();
-  }
-
  private:
   z_stream fStream{};
   bool fFresh = true;
-  std::unique_ptr<uint8_t[]> fInput;
-  std::unique_ptr<uint8_t[]> fOutput;
 };
 
 [[noreturn]] void NoZstd() {
@@ -111,7 +116,7 @@ class StreamDeflater {
 // into, like StreamDeflater. Every frame records its content size (the
 // decoder refuses a frame that declares another size than its row) and its
 // checksum.
-class StreamZstdCompressor {
+class StreamZstdCompressor : public CompressorBuffers {
  public:
   StreamZstdCompressor(int level, int windowLog) : fContext(ZSTD_createCCtx()) {
     if (fContext == nullptr) throw std::bad_alloc();
@@ -152,19 +157,8 @@ class StreamZstdCompressor {
     }
   }
 
-  uint8_t* InputBuffer() {
-    if (!fInput) fInput.reset(new uint8_t[PackageWriter::kInputBufferSize]);
-    return fInput.get();
-  }
-  uint8_t* OutputBuffer() {
-    if (!fOutput) fOutput.reset(new uint8_t[PackageWriter::kOutputBufferSize]);
-    return fOutput.get();
-  }
-
  private:
   ZSTD_CCtx* fContext;
-  std::unique_ptr<uint8_t[]> fInput;
-  std::unique_ptr<uint8_t[]> fOutput;
 };
 #else
 // This build carries the zstd decoder only.
