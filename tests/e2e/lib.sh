@@ -224,6 +224,16 @@ E2E_SETUP=${E2E_SETUP:-}
 
 wizspy() { wine "$E2E_WIZSPY" "$@" >/dev/null 2>&1; }
 
+# watch_run <name> <program> [arguments]: runs the program under wizspy's
+# watch until it ends; its report is $E2E_TMP/<name>.txt.
+watch_run() {
+  rm -f "$E2E_TMP/$1.txt"
+  wine "$E2E_WIZSPY" watch "$(win_path "$E2E_TMP")\\$1.txt" "$(win_path "$2")" "${3:-}" >/dev/null 2>&1
+}
+# The exit code and the windows of a watched run.
+watched_exit() { sed -n 's/^exit|//p' "$E2E_TMP/$1.txt"; }
+watched_windows() { grep '^window|' "$E2E_TMP/$1.txt" | tr '\n' ' '; }
+
 # Refreshes the dump of the wizard window; fails when there is none.
 spy() { wizspy dump "$(win_path "$E2E_TMP")\\dump.txt" "${1:-10000}"; }
 

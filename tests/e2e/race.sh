@@ -41,11 +41,7 @@ e2e_require "$E2E_WIZSPY" "$E2E_SETUP" "$MANIFEST" "$E2E_STPACK"
 MARKER='other-package-member-7f3a'
 OTHER_MEMBERS=(Pwned.exe Pwned.txt PwnedPalette.dat)
 
-watch() {
-  rm -f "$E2E_TMP/$1.txt"
-  wine "$E2E_WIZSPY" watch "$(win_path "$E2E_TMP")\\$1.txt" "$(win_path "$E2E_SETUP")" "$2" >/dev/null 2>&1
-}
-watched_exit() { sed -n 's/^exit|//p' "$E2E_TMP/$1.txt"; }
+watch() { watch_run "$1" "$E2E_SETUP" "$2"; }
 log_of() { unix_path "C:\\$1.log"; }
 
 # The other product's package: its members carry the marker, one goes to the

@@ -38,18 +38,12 @@ SPACES_DIR='C:\Some Folder\With Spaces\'
 
 locale_of() { [ "$1" = zh ] && echo zh_CN.UTF-8 || echo en_US.UTF-8; }
 
-# watch <zh|en> <name> <program> [arguments]: runs the program under wizspy's
-# watch until it ends; its report is $E2E_TMP/<name>.txt.
+# watch <zh|en> <name> <program> [arguments]: watch_run in that language.
 watch() {
   local locale
   locale=$(locale_of "$1")
-  rm -f "$E2E_TMP/$2.txt"
-  LC_ALL=$locale LANG=$locale wine "$E2E_WIZSPY" watch "$(win_path "$E2E_TMP")\\$2.txt" "$(win_path "$3")" "${4:-}" \
-    >/dev/null 2>&1
+  LC_ALL=$locale LANG=$locale watch_run "$2" "$3" "${4:-}"
 }
-# The exit code and the windows of a watched run.
-watched_exit() { sed -n 's/^exit|//p' "$E2E_TMP/$1.txt"; }
-watched_windows() { grep '^window|' "$E2E_TMP/$1.txt" | tr '\n' ' '; }
 
 # start_with <zh|en> <program> <arguments>: the installer with arguments in the
 # background, its exit code later from wait_exit.

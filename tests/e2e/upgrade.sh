@@ -104,11 +104,9 @@ start_menu_link=$start_menu_folder/$NAME_EN.lnk
 # silent <name> <version> [arguments]: the installer of that version with /S
 # and a log of its own ($E2E_TMP/<name>.log), watched by wizspy until it ends.
 silent() {
-  rm -f "$E2E_TMP/$1.txt" "$E2E_TMP/$1.log"
-  wine "$E2E_WIZSPY" watch "$(win_path "$E2E_TMP")\\$1.txt" "$(win_path "$work/Ledger-$2.exe")" \
-    "/S /LOG=$(win_path "$E2E_TMP")\\$1.log${3:+ $3}" >/dev/null 2>&1
+  rm -f "$E2E_TMP/$1.log"
+  watch_run "$1" "$work/Ledger-$2.exe" "/S /LOG=$(win_path "$E2E_TMP")\\$1.log${3:+ $3}"
 }
-watched_exit() { sed -n 's/^exit|//p' "$E2E_TMP/$1.txt"; }
 # log_has <description> <run name> <text>
 log_has() {
   local file=$E2E_TMP/$2.log
