@@ -77,9 +77,11 @@ class Extraction {
       const bool systemFolderRow = !useInstallDir && SystemFolderTokenLength(targetFolder) > 0;
       const std::u16string folder = ResolveTargetFolder(targetFolder, useInstallDir, fInstallFolder,
                                                         [this] { return fFileSystem.SystemFolder(); });
-      if (!useInstallDir) {
+      // Rows of one folder follow each other: its parts are looked at once.
+      if (!useInstallDir && folder != fLinkFreeFolder) {
         const size_t token = SystemFolderTokenLength(targetFolder);
         RefuseLinksBelow(token > 0 ? fFileSystem.SystemFolder() : fInstallFolder, targetFolder.substr(token), row);
+        fLinkFreeFolder = folder;
       }
       if (!fFileSystem.FolderExists(folder)) fFileSystem.CreateFolders(folder);
 
@@ -246,6 +248,7 @@ class Extraction {
   int64_t fFileSize = 0;
   int64_t fPosition = 0;
   int32_t fLargestMember = 0;  // the largest unpacked size in the table
+  std::u16string fLinkFreeFolder;  // the last row's folder, found to pass through no link
 };
 
 }  // namespace
