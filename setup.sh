@@ -142,10 +142,15 @@ done
 # zlib, static: the library's own sources without the gz* file functions,
 # which nothing here uses. The inflater is built with zlib's NO_GZIP: the
 # programs inflate zlib streams only, and without the gzip header code
-# inflate() no longer links crc32 and its 5 KB of tables. The deflater keeps
-# gzip output (the tests write gzip streams the extractor must refuse).
+# inflate() no longer links crc32 and its 5 KB of tables. With BUILDFIXED it
+# computes its fixed-code tables on first use instead of carrying 2 KB of
+# them (zlib notes that first use is not thread-safe; the programs inflate on
+# one thread only). Those units are built without -fdata-sections, which on
+# this target would put the zeroed tables in the file instead of in .bss.
+# The deflater keeps gzip output (the tests write gzip streams the extractor
+# must refuse).
 for arch in "${targets[@]}"; do
-  zlib_recipe="zlib win32-threads $(c_flags_for "$arch") no-gz inflate-NO_GZIP"
+  zlib_recipe="zlib win32-threads $(c_flags_for "$arch") no-gz inflate-NO_GZIP-BUILDFIXED-bss"
   zlib_prefix=$deps/zlib-$arch
   needs_build "$zlib_prefix" "$zlib_recipe" libz.a || continue
   log "fetching and cross-building zlib for $arch"
@@ -154,7 +159,7 @@ for arch in "${targets[@]}"; do
   rm -rf "$zlib_prefix" && mkdir -p "$zlib_prefix/lib" "$zlib_prefix/include" "$deps/zlib-src/obj"
   for unit in adler32 compress crc32 deflate infback inffast inflate inftrees trees uncompr zutil; do
     unit_flags=()
-    case $unit in inf*) unit_flags=(-DNO_GZIP) ;; esac
+    case $unit in inf*) unit_flags=(-DNO_GZIP -DBUILDFIXED -fno-data-sections) ;; esac
     "$arch-w64-mingw32-gcc-win32" $(c_flags_for "$arch") "${unit_flags[@]}" -c "$srcdir/$unit.c" -o "$deps/zlib-src/obj/$unit.o"
   done
   "$arch-w64-mingw32-ar" rcs "$zlib_prefix/lib/libz.a" "$deps"/zlib-src/obj/*.o

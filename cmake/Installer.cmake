@@ -36,14 +36,14 @@ function(add_installer_stub target)
   set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc")
   add_version_resource("${rc}.version" DESCRIPTION "Corvenna Setup installer stub" FILENAME "${target}.exe")
   file(READ "${rc}.version" version_block)
-  file(WRITE "${rc}.tmp" "1 24 \"${root}/resources/installer.manifest\"\n${version_block}")
+  file(WRITE "${rc}.tmp" "1 24 \"${INSTALLER_MANIFEST}\"\n${version_block}")
   file(COPY_FILE "${rc}.tmp" "${rc}" ONLY_IF_DIFFERENT)
   file(REMOVE "${rc}.tmp")
   set(obj "${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.o")
   add_custom_command(
     OUTPUT "${obj}"
     COMMAND "${CMAKE_RC_COMPILER}" --input-format=rc --output-format=coff -i "${rc}" -o "${obj}"
-    DEPENDS "${rc}" "${root}/resources/installer.manifest"
+    DEPENDS "${rc}" "${INSTALLER_MANIFEST}"
     VERBATIM)
   set_source_files_properties("${obj}" PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
   add_executable(${target} WIN32 "${run_source}" "${obj}")

@@ -13,6 +13,8 @@
 #   - the manifests of the installer and of Uninst.exe declare the programs
 #     DPI-aware and name Windows 8, 8.1 and 10 among the supported systems
 #     (read with python3-pefile: Wine treats every program as DPI-aware);
+#     the installer's says all resources/installer.manifest says: the same
+#     elements and attributes once comments and indentation are left out;
 #   - at 144 DPI every control sits at its 96 DPI place scaled by 1.5 (edges
 #     rounded to the nearest pixel; word-wrapped labels may be taller, grown to
 #     their text), and the client area is 1.5 times as big.
@@ -31,7 +33,7 @@ e2e_require "$E2E_SETUP" "$E2E_WIZSPY" "$BUILD/uninstall/Uninst.exe"
 
 # manifest_report <exe>: what its RT_MANIFEST declares, one fact a line.
 manifest_report() {
-  /usr/bin/python3 - "$1" <<'EOF'
+  /usr/bin/python3 - "$1" "$E2E_ROOT/resources/installer.manifest" <<'EOF'
 import sys
 import xml.dom.minidom
 
@@ -50,6 +52,17 @@ systems = {"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "8", "{1f676c76-80e1-4239-9
            "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "10"}
 ids = [n.getAttribute("Id").lower() for n in document.getElementsByTagName("supportedOS")]
 print("supported", *[systems[i] for i in ids if i in systems])
+
+def bare(node):
+    """The document without comments and whitespace-only text, as XML."""
+    for child in list(node.childNodes):
+        if child.nodeType == child.COMMENT_NODE or (child.nodeType == child.TEXT_NODE and not child.data.strip()):
+            node.removeChild(child)
+        else:
+            bare(child)
+    return node
+source = xml.dom.minidom.parse(sys.argv[2])
+print("same as source", bare(document).toxml() == bare(source).toxml())
 EOF
 }
 
@@ -59,6 +72,8 @@ for program in "$E2E_SETUP" "$BUILD/uninstall/Uninst.exe"; do
   check_eq "$(basename "$program"): manifest names Windows 8, 8.1 and 10" "supported 8 8.1 10" \
     "$(grep '^supported' <<<"$report")"
 done
+check_eq "installer's manifest says what resources/installer.manifest says" "same as source True" \
+  "$(manifest_report "$E2E_SETUP" | grep '^same as source')"
 
 e2e_init dpi || { echo "0 passed, 1 failed"; exit 1; }
 wine_set_version win7

@@ -2,7 +2,8 @@
 // What stpack writes into an installer when the product folder brings none of
 // its own: the pictures drawn for this project (resources/defaults/, made by
 // its make-pictures.sh) and the installer's manifest
-// (resources/installer.manifest), compiled into the tool.
+// (resources/installer.manifest, less its comments and indentation),
+// compiled into the tool.
 
 #include <string_view>
 
