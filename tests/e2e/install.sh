@@ -102,13 +102,9 @@ english_windows7() {
   check "$tag: Drawvane closed" wizspy close TfrmImageEditor Drawvane
 
   # Drawvane.exe held open without sharing, as by a copy that still runs.
-  local unix ready release holder
+  local unix
   unix=$(unix_path "$dir")
-  ready=$E2E_TMP/held.txt release=$E2E_TMP/release.txt
-  wine "$E2E_WIZSPY" hold "${dir}Drawvane.exe" "$(win_path "$E2E_TMP")\\held.txt" "$(win_path "$E2E_TMP")\\release.txt" \
-    >/dev/null 2>&1 &
-  holder=$!
-  for _ in $(seq 100); do [ -f "$ready" ] && break; sleep 0.1; done
+  hold_file "${dir}Drawvane.exe"
   to_destination en "$tag retry"
   check_eq "$tag retry: the first installation's folder proposed" "${dir%\\}" "$(get editSetupDir text | sed 's/\\\\/\\/g')"
   key alt+i
@@ -119,8 +115,7 @@ english_windows7() {
   check "$tag retry: Install offered again" wait_for btnNext enabled 1
   check_eq "$tag retry: still page 3" "1 &Install" "$(get pnlStep3 shown) $(get btnNext text)"
   check "$tag retry: no copy of the package is written" test ! -e "$unix/Setup.stp"
-  touch "$release"
-  wait "$holder"
+  release_file
   key alt+i
   check "$tag retry: second Install completes" wait_for pnlStep4 shown 1
   finish_setup 0 "$tag retry"

@@ -234,6 +234,21 @@ watch_run() {
 watched_exit() { sed -n 's/^exit|//p' "$E2E_TMP/$1.txt"; }
 watched_windows() { grep '^window|' "$E2E_TMP/$1.txt" | tr '\n' ' '; }
 
+# hold_file <windows path>: wizspy opens the file without sharing, as a copy
+# of the program that still runs would, and keeps it open until release_file;
+# returns once the file is held.
+hold_file() {
+  rm -f "$E2E_TMP/held.txt" "$E2E_TMP/release.txt"
+  wine "$E2E_WIZSPY" hold "$1" "$(win_path "$E2E_TMP")\\held.txt" "$(win_path "$E2E_TMP")\\release.txt" \
+    >/dev/null 2>&1 &
+  E2E_HOLDER=$!
+  for _ in $(seq 100); do [ -f "$E2E_TMP/held.txt" ] && break; sleep 0.1; done
+}
+release_file() {
+  touch "$E2E_TMP/release.txt"
+  wait "$E2E_HOLDER"
+}
+
 # Refreshes the dump of the wizard window; fails when there is none.
 spy() { wizspy dump "$(win_path "$E2E_TMP")\\dump.txt" "${1:-10000}"; }
 

@@ -128,13 +128,9 @@ silent_product_running() {
 }
 
 silent_held_file() {
-  local tag="silent, target file held open" unix holder
+  local tag="silent, target file held open" unix
   unix=$(unix_folder "$SPACES_DIR")
-  rm -f "$E2E_TMP/held.txt" "$E2E_TMP/release.txt"
-  wine "$E2E_WIZSPY" hold "${SPACES_DIR}Drawvane.exe" "$(win_path "$E2E_TMP")\\held.txt" \
-    "$(win_path "$E2E_TMP")\\release.txt" >/dev/null 2>&1 &
-  holder=$!
-  for _ in $(seq 100); do [ -f "$E2E_TMP/held.txt" ] && break; sleep 0.1; done
+  hold_file "${SPACES_DIR}Drawvane.exe"
   watch en held "$E2E_SETUP" "/S /D=${SPACES_DIR%\\}"
   check_eq "$tag: exit code" 3 "$(watched_exit held)"
   check_eq "$tag: no window, no message box" "" "$(watched_windows held)"
@@ -145,8 +141,7 @@ silent_held_file() {
   check_match "$tag: log has the Windows error text" \
     "cannot set aside \"${SPACES_DIR//\\/\\\\}Drawvane\.exe\" before replacing it: [^(]+ \(error 32\)" \
     "$(grep -F 'Installation failed while extracting' "$(default_log)")"
-  touch "$E2E_TMP/release.txt"
-  wait "$holder"
+  release_file
   watch en held-again "$E2E_SETUP" "/S /D=${SPACES_DIR%\\}"
   check_eq "$tag: once released, the same command installs" 0 "$(watched_exit held-again)"
   check "$tag: and leaves no package file" test ! -e "$unix/Setup.stp"

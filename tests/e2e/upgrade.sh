@@ -205,14 +205,9 @@ check_eq "wizard: the entry is left as it was" 1.1 "$(display_version)"
 
 echo "== 1.2 into the same folder while a file is held open"
 before=$(tree_state "$default_unix")
-rm -f "$E2E_TMP/held.txt" "$E2E_TMP/release.txt"
-wine "$E2E_WIZSPY" hold "${DEFAULT_DIR}data\\Rates.dat" "$(win_path "$E2E_TMP")\\held.txt" \
-  "$(win_path "$E2E_TMP")\\release.txt" >/dev/null 2>&1 &
-holder=$!
-for _ in $(seq 100); do [ -f "$E2E_TMP/held.txt" ] && break; sleep 0.1; done
+hold_file "${DEFAULT_DIR}data\\Rates.dat"
 silent held 1.2 "/D=${DEFAULT_DIR%\\}"
-touch "$E2E_TMP/release.txt"
-wait "$holder"
+release_file
 check_eq "held: exit code 3 (extraction failed)" 3 "$(watched_exit held)"
 check_eq "held: the folder is byte for byte as before" "$before" "$(tree_state "$default_unix")"
 check_eq "held: the entry is still 1.1's" 1.1 "$(display_version)"
